@@ -1,0 +1,27 @@
+// The subcommands of zklog-cli. Each registers its options and returns its exit code.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+
+namespace zklog::cli {
+
+// Exit codes a script may rely on.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDeviceError = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitEmptyLog = 3;
+inline constexpr int kExitDatabaseError = 4;
+inline constexpr int kExitInterrupted = 130;
+
+struct Subcommand {
+    CLI::App* app;
+    std::function<int()> run; // called when the command line chose this subcommand
+};
+
+Subcommand add_download_command(CLI::App& app);
+Subcommand add_export_command(CLI::App& app);
+Subcommand add_dump_command(CLI::App& app);
+Subcommand add_init_db_command(CLI::App& app);
+
+} // namespace zklog::cli

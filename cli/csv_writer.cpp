@@ -1,0 +1,70 @@
+#include "cli/csv_writer.h"
+
+#include "store/log_fields.h"
+
+#include <SQLiteCpp/Statement.h>
+#include <charconv>
+
+namespace zklog::cli {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n"; // RFC 4180 records end with CRLF
+
+std::string select_sql() {
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < store::kLogFields.size(); ++i) {
+        sql += (i ? ", \"" : "\"") + std::string(store::kLogFields[i].name) + "\"";
+    }
+    return sql + " FROM LOG ORDER BY rowid";
+}
+
+} // namespace
+
+std::string csv_field(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(text);
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string shortest_double(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+long write_log_csv(SQLite::Database& db, std::ostream& out) {
+    for (std::size_t i = 0; i < store::kLogFields.size(); ++i) {
+        out << (i ? "," : "") << csv_field(store::kLogFields[i].name);
+    }
+    out << kLineEnd;
+
+    SQLite::Statement query(db, select_sql());
+    long rows = 0;
+    while (query.executeStep()) {
+        for (int i = 0; i < query.getColumnCount(); ++i) {
+            const SQLite::Column column = query.getColumn(i);
+            out << (i ? "," : "");
+            if (column.isFloat()) {
+                out << shortest_double(column.getDouble());
+            } else if (column.isInteger()) {
+                out << column.getInt64();
+            } else if (column.isText()) {
+                out << csv_field(column.getString());
+            }
+        }
+        out << kLineEnd;
+        ++rows;
+    }
+    return rows;
+}
+
+} // namespace zklog::cli

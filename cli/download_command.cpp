@@ -1,0 +1,87 @@
+#include "cli/commands.h"
+#include "cli/console_frontend.h"
+#include "device/port_path.h"
+#include "download/log_download.h"
+#include "download/messages.h"
+
+#include <iostream>
+
+namespace zklog::cli {
+
+namespace {
+
+struct DownloadOptions {
+    std::string port;
+    std::string address;
+    bool whole = false;
+    std::string database;
+    device::SerialSettings serial;
+    int timeout_ms = 500;
+};
+
+int exit_code(download::DownloadResult result) {
+    using download::DownloadResult;
+    switch (result) {
+    case DownloadResult::Completed:
+        return kExitOk;
+    case DownloadResult::PortOpenFailed:
+    case DownloadResult::PointerReadFailed:
+    case DownloadResult::RecordReadFailed:
+        return kExitDeviceError;
+    case DownloadResult::InvalidPort:
+    case DownloadResult::InvalidAddress:
+        return kExitUsage;
+    case DownloadResult::EmptyLog:
+        return kExitEmptyLog;
+    case DownloadResult::DatabaseError:
+        return kExitDatabaseError;
+    case DownloadResult::Stopped:
+        return kExitInterrupted;
+    }
+    return kExitDeviceError;
+}
+
+int run_download(DownloadOptions& options) {
+    const std::filesystem::path db_path =
+        options.database.empty() ? store::default_database_path(device::executable_dir())
+                                 : std::filesystem::path(options.database);
+    options.serial.response_timeout = std::chrono::milliseconds(options.timeout_ms);
+    try {
+        store::LogDatabase database(db_path);
+        device::DeviceLink link(options.serial);
+        download::LogDownload procedure(link, database);
+        ConsoleFrontend frontend(options.port, options.address, options.whole);
+        ConsoleFrontend::stop_on_signals();
+        return exit_code(procedure.run(frontend));
+    } catch (const std::exception& error) {
+        // Opening the database: its own text says what is wrong (missing file, no table LOG).
+        std::cout << download::kMsgDatabaseError << error.what() << std::endl;
+        return kExitDatabaseError;
+    }
+}
+
+} // namespace
+
+Subcommand add_download_command(CLI::App& app) {
+    auto options = std::make_shared<DownloadOptions>();
+    auto* cmd = app.add_subcommand("download", "Download the relay's log into table LOG.");
+    cmd->add_option("--port,-p", options->port, "COM port number or device path (/dev/ttyUSB0)")
+        ->required();
+    cmd->add_option("--address,-a", options->address, "Modbus address of the relay (1-247)")
+        ->required();
+    cmd->add_flag("--whole", options->whole, "Read the whole log memory, not up to the pointer");
+    cmd->add_option("--db", options->database,
+                    "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)");
+    cmd->add_option("--baud", options->serial.baud, "Baud rate")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
+    cmd->add_option("--parity", options->serial.parity, "Parity: N, E or O")
+        ->capture_default_str()
+        ->check(CLI::IsMember({'N', 'E', 'O'}));
+    cmd->add_option("--timeout-ms", options->timeout_ms, "Response timeout in milliseconds")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 60000));
+    return {cmd, [options] { return run_download(*options); }};
+}
+
+} // namespace zklog::cli

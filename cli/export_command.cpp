@@ -1,0 +1,65 @@
+#include "cli/commands.h"
+#include "cli/csv_writer.h"
+#include "device/port_path.h"
+#include "store/log_database.h"
+
+#include <fstream>
+#include <iostream>
+
+namespace zklog::cli {
+
+namespace {
+
+struct ExportOptions {
+    std::string database;
+    std::string output;
+};
+
+int run_export(const ExportOptions& options) {
+    const std::filesystem::path db_path =
+        options.database.empty() ? store::default_database_path(device::executable_dir())
+                                 : std::filesystem::path(options.database);
+    try {
+        SQLite::Database db(db_path.string(), SQLite::OPEN_READONLY);
+        if (options.output.empty()) {
+            write_log_csv(db, std::cout);
+            std::cout.flush();
+            return std::cout ? kExitOk : kExitDatabaseError;
+        }
+        // Written beside the target and renamed, so a failed export never leaves half a file.
+        const std::filesystem::path target(options.output);
+        const std::filesystem::path partial = target.string() + ".partial";
+        {
+            std::ofstream file(partial, std::ios::binary | std::ios::trunc);
+            if (!file) {
+                std::cerr << "zklog-cli: cannot write " << partial.string() << "\n";
+                return kExitDatabaseError;
+            }
+            write_log_csv(db, file);
+            file.close();
+            if (!file) {
+                std::cerr << "zklog-cli: cannot write " << partial.string() << "\n";
+                std::filesystem::remove(partial);
+                return kExitDatabaseError;
+            }
+        }
+        std::filesystem::rename(partial, target);
+        return kExitOk;
+    } catch (const std::exception& error) {
+        std::cerr << "zklog-cli: " << error.what() << "\n";
+        return kExitDatabaseError;
+    }
+}
+
+} // namespace
+
+Subcommand add_export_command(CLI::App& app) {
+    auto options = std::make_shared<ExportOptions>();
+    auto* cmd = app.add_subcommand("export", "Write table LOG as CSV.");
+    cmd->add_option("--db", options->database,
+                    "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)");
+    cmd->add_option("-o,--output", options->output, "CSV file (default: standard output)");
+    return {cmd, [options] { return run_export(*options); }};
+}
+
+} // namespace zklog::cli

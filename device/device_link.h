@@ -1,0 +1,58 @@
+// The link to one relay: a Modbus RTU master on a serial port and the words of its last read.
+#pragma once
+
+#include "device/serial_settings.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+struct _modbus; // libmodbus context
+
+namespace zklog::device {
+
+class DeviceLink {
+public:
+    static constexpr std::int32_t kOpenOk = 4;
+    static constexpr std::int32_t kNoSuchPort = 0;
+    static constexpr std::int32_t kOpenFailed = 1;
+    static constexpr std::uint32_t kReadOk = 1;
+    static constexpr std::uint32_t kReadFailed = 0;
+    static constexpr std::uint32_t kMaxWords = 125; // Modbus limit of one 0x03 read
+
+    explicit DeviceLink(SerialSettings settings = {});
+    ~DeviceLink();
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    // Opens COM `port` (see com_port_path, relative to the executable's folder). kOpenOk when
+    // open; any other value is a failure. An open port is closed first.
+    std::int32_t open_comm(std::int32_t port);
+    // The same for a device path such as /dev/ttyUSB0 or a pty.
+    std::int32_t open_path(const std::filesystem::path& device);
+    // Closes the port if one is open; always safe to call.
+    std::int32_t close_comm();
+    bool is_open() const { return ctx_ != nullptr; }
+
+    // Reads `count` holding registers (function 0x03) from slave `address`, starting at
+    // `first_register`. kReadOk when the word buffer now holds exactly those words; any other
+    // value is a failure and leaves the buffer empty.
+    std::uint32_t modbus_rd(std::uint32_t address, std::uint32_t first_register,
+                            std::uint32_t count);
+    // Word `index` of the last successful read, 0 to 65535; 0 past the words read.
+    std::uint32_t modbus_var(std::uint32_t index) const;
+    std::uint32_t words_read() const { return word_count_; }
+    // The words of the last successful read (empty after a failed one).
+    std::span<const std::uint16_t> words() const { return {words_.data(), word_count_}; }
+
+    const SerialSettings& settings() const { return settings_; }
+
+private:
+    SerialSettings settings_;
+    _modbus* ctx_ = nullptr;
+    std::array<std::uint16_t, kMaxWords> words_{};
+    std::uint32_t word_count_ = 0;
+};
+
+} // namespace zklog::device

@@ -1,0 +1,20 @@
+// Line settings of the relay's Modbus RTU port, in one place.
+#pragma once
+
+#include <chrono>
+
+namespace zklog::device {
+
+struct SerialSettings {
+    int baud = 9600;
+    char parity = 'N'; // 'N', 'E' or 'O'
+    int data_bits = 8;
+    int stop_bits = 1;
+    // How long a request waits for the first byte of its reply.
+    std::chrono::milliseconds response_timeout{500};
+    // How long a reply may fall silent between two of its bytes. RTU ends a frame after 3.5
+    // characters of silence; the margin covers USB adapters that pass bytes on in bursts.
+    std::chrono::milliseconds byte_timeout{100};
+};
+
+} // namespace zklog::device

@@ -1,0 +1,53 @@
+#include "download/input_text.h"
+
+#include <charconv>
+
+namespace zklog::download {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+std::optional<std::int64_t> parse_whole_number(std::string_view text, std::int64_t min,
+                                               std::int64_t max) {
+    const std::string_view digits = trimmed(text);
+    if (digits.empty() || digits.size() > 18) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || end != digits.data() + digits.size() || value < min ||
+        value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::uint32_t> parse_device_address(std::string_view text) {
+    if (auto value = parse_whole_number(text, kMinAddress, kMaxAddress)) {
+        return static_cast<std::uint32_t>(*value);
+    }
+    return std::nullopt;
+}
+
+std::optional<PortChoice> parse_port(std::string_view text) {
+    const std::string_view port = trimmed(text);
+    if (port.starts_with('/')) {
+        return PortChoice{std::string(port)};
+    }
+    if (auto value = parse_whole_number(port, kMinPort, kMaxPort)) {
+        return PortChoice{static_cast<std::int32_t>(*value)};
+    }
+    return std::nullopt;
+}
+
+} // namespace zklog::download

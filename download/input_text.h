@@ -1,0 +1,27 @@
+// The port and device address as the user types them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace zklog::download {
+
+inline constexpr std::uint32_t kMinAddress = 1;
+inline constexpr std::uint32_t kMaxAddress = 247; // highest Modbus unit address
+inline constexpr std::int32_t kMinPort = 1;
+inline constexpr std::int32_t kMaxPort = 255;
+
+// A whole decimal number within [min, max], blanks around it allowed; nothing else.
+std::optional<std::int64_t> parse_whole_number(std::string_view text, std::int64_t min,
+                                               std::int64_t max);
+
+std::optional<std::uint32_t> parse_device_address(std::string_view text);
+
+// A COM port number, or a device path (beginning with '/') for the command line.
+using PortChoice = std::variant<std::int32_t, std::string>;
+std::optional<PortChoice> parse_port(std::string_view text);
+
+} // namespace zklog::download

@@ -1,0 +1,200 @@
+#include "download/log_download.h"
+
+#include "device/word_ops.h"
+#include "download/base_block.h"
+#include "download/differential_block.h"
+#include "download/input_text.h"
+#include "download/messages.h"
+#include "download/record_checksum.h"
+#include "download/second_channel_block.h"
+
+#include <exception>
+#include <string>
+
+namespace zklog::download {
+
+namespace {
+
+// The ways a run ends early once records are being read; each leaves its own state.
+struct BaseBlockFailed {};
+struct LaterBlockFailed {};
+struct AddressInvalid {};
+struct FrontendClosed {};
+
+class Run {
+public:
+    Run(device::DeviceLink& link, store::LogDatabase& database, DownloadFrontend& ui)
+        : link_(link), database_(database), ui_(ui) {}
+
+    DownloadResult read_pointer(std::uint32_t& pointer);
+    void read_records(std::uint32_t pointer);
+    const std::string& status() const { return status_; }
+
+private:
+    bool read(std::uint32_t first_register, std::uint32_t count);
+    void read_record();
+    void set_status(std::string text) {
+        status_ = std::move(text);
+        ui_.set_status_text(status_);
+    }
+
+    device::DeviceLink& link_;
+    store::LogDatabase& database_;
+    DownloadFrontend& ui_;
+    std::uint32_t log_address_ = kLogStart;
+    std::string status_;
+};
+
+// The address is taken from the front end for every read, so an edit made during a yield is
+// used from the next read on.
+bool Run::read(std::uint32_t first_register, std::uint32_t count) {
+    const auto address = parse_device_address(ui_.address_text());
+    if (!address) {
+        throw AddressInvalid{};
+    }
+    return link_.modbus_rd(*address, first_register, count) == device::DeviceLink::kReadOk;
+}
+
+DownloadResult Run::read_pointer(std::uint32_t& pointer) {
+    // A relay busy writing its log may miss a request; the pointer is asked again at once.
+    for (int retry = 0;; ++retry) {
+        if (read(kLogPointerRegister, 1)) {
+            break;
+        }
+        if (retry == kPointerRetries) {
+            ui_.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
+            return DownloadResult::PointerReadFailed;
+        }
+    }
+    pointer = link_.modbus_var(0);
+    if (pointer == 0) {
+        ui_.show_message(kMsgEmptyLog, MessageIcon::Information, {});
+        return DownloadResult::EmptyLog;
+    }
+    return DownloadResult::Completed;
+}
+
+void Run::read_records(std::uint32_t pointer) {
+    for (int records = 0;; ++records) {
+        // The bound is taken anew at every pass: switching the read mode during a download
+        // changes it from the next record on. A record that starts at the bound is read whole.
+        const std::uint32_t end = ui_.read_up_to_pointer() ? kLogStart + pointer : kLogLastStart;
+        if (log_address_ > end) {
+            return;
+        }
+        set_status(std::string(kProgressPrefix) + std::to_string(records) +
+                   std::string(kProgressSuffix));
+        ui_.progress(records, log_address_, end);
+        if (!ui_.yield()) {
+            throw FrontendClosed{};
+        }
+        read_record();
+    }
+}
+
+// The address advances right after each read, before decoding: the decoders work from the
+// read's own words, and the next record starts after the last block read.
+void Run::read_record() {
+    if (!read(log_address_, kBaseBlockWords)) {
+        throw BaseBlockFailed{};
+    }
+    log_address_ += kBaseBlockWords;
+    store::LogRow& row = database_.add_new();
+    const std::uint32_t map_flags = decode_base_block(link_.words(), row);
+    RecordChecksum checksum(link_.words());
+
+    if (device::bit_test(map_flags, kMapZKB) == 1) {
+        if (!read(log_address_, kSecondChannelWords)) {
+            throw LaterBlockFailed{};
+        }
+        log_address_ += kSecondChannelWords;
+        decode_second_channel_block(link_.words(), row);
+        checksum.feed(link_.words());
+    }
+
+    if (device::bit_test(map_flags, kMapWPX) == 1) {
+        if (!read(log_address_, kDifferentialWords)) {
+            throw LaterBlockFailed{};
+        }
+        log_address_ += kDifferentialWords;
+        decode_differential_block(link_.words(), checksum, row);
+    } else {
+        if (!read(log_address_, kLoneChecksumWords)) {
+            throw LaterBlockFailed{};
+        }
+        log_address_ += kLoneChecksumWords;
+        check_lone_checksum(link_.words(), checksum, row);
+    }
+    database_.update();
+}
+
+} // namespace
+
+DownloadResult LogDownload::run(DownloadFrontend& ui) {
+    if (!PortaAberta_) {
+        const auto port = parse_port(ui.port_text());
+        if (!port) {
+            ui.show_message(kMsgInvalidPort, MessageIcon::Exclamation, {});
+            return DownloadResult::InvalidPort;
+        }
+        const auto* number = std::get_if<std::int32_t>(&*port);
+        const std::int32_t status =
+            number ? link_.open_comm(*number) : link_.open_path(std::get<std::string>(*port));
+        if ((status & 0xFFFF) != device::DeviceLink::kOpenOk) {
+            ui.show_message(kMsgPortOpenFailed, MessageIcon::Exclamation, kTitlePortOpenFailed);
+            return DownloadResult::PortOpenFailed;
+        }
+        PortaAberta_ = true;
+    }
+
+    Run run(link_, database_, ui);
+    std::uint32_t pointer = 0;
+    try {
+        if (const auto result = run.read_pointer(pointer); result != DownloadResult::Completed) {
+            return result;
+        }
+    } catch (const AddressInvalid&) {
+        ui.show_message(kMsgInvalidAddress, MessageIcon::Exclamation, {});
+        return DownloadResult::InvalidAddress;
+    }
+
+    database_.LimparLOG();
+    ui.set_status_text("");
+    ui.set_start_enabled(false);
+    try {
+        run.read_records(pointer);
+    } catch (const FrontendClosed&) {
+        database_.cancel_pending();
+        return DownloadResult::Stopped;
+    } catch (const BaseBlockFailed&) {
+        database_.cancel_pending();
+        ui.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
+        ui.set_status_text(kStatusError);
+        ui.set_start_enabled(true);
+        return DownloadResult::RecordReadFailed;
+    } catch (const LaterBlockFailed&) {
+        database_.cancel_pending();
+        ui.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
+        ui.set_start_enabled(true);
+        return DownloadResult::RecordReadFailed;
+    } catch (const AddressInvalid&) {
+        database_.cancel_pending();
+        ui.show_message(kMsgInvalidAddress, MessageIcon::Exclamation, {});
+        ui.set_start_enabled(true);
+        return DownloadResult::InvalidAddress;
+    } catch (const std::exception& error) {
+        // The saved rows stay: each was committed on its own. The record being read is lost.
+        database_.cancel_pending();
+        ui.show_message(std::string(kMsgDatabaseError) + error.what(), MessageIcon::Exclamation,
+                        {});
+        ui.set_start_enabled(true);
+        return DownloadResult::DatabaseError;
+    }
+
+    ui.show_message(kMsgCompleted, MessageIcon::Information, {});
+    ui.set_status_text(run.status() + std::string(kStatusEnd));
+    ui.set_start_enabled(true);
+    return DownloadResult::Completed;
+}
+
+} // namespace zklog::download

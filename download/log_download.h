@@ -1,0 +1,48 @@
+// The download of a relay's event log into table LOG, one row per record.
+#pragma once
+
+#include "device/device_link.h"
+#include "download/download_frontend.h"
+#include "store/log_database.h"
+
+#include <cstdint>
+
+namespace zklog::download {
+
+inline constexpr std::uint32_t kLogPointerRegister = 1024;
+inline constexpr int kPointerRetries = 5; // six attempts in all
+inline constexpr std::uint32_t kLogStart = 2000;
+// The last register at which a record may start when the whole memory is read.
+inline constexpr std::uint32_t kLogLastStart = 18120;
+
+enum class DownloadResult {
+    Completed,
+    PortOpenFailed,
+    PointerReadFailed,
+    EmptyLog,
+    RecordReadFailed,
+    InvalidPort,
+    InvalidAddress,
+    DatabaseError,
+    Stopped, // the front end was closed during a yield
+};
+
+class LogDownload {
+public:
+    LogDownload(device::DeviceLink& link, store::LogDatabase& database)
+        : link_(link), database_(database) {}
+
+    // One whole download; every outcome but Stopped has been shown to the user.
+    DownloadResult run(DownloadFrontend& ui);
+
+    // True once the port has been opened: it stays open, with the port first chosen, for the
+    // rest of the program's run.
+    bool PortaAberta() const { return PortaAberta_; }
+
+private:
+    device::DeviceLink& link_;
+    store::LogDatabase& database_;
+    bool PortaAberta_ = false;
+};
+
+} // namespace zklog::download

@@ -1,0 +1,125 @@
+#include "store/log_database.h"
+
+#include <SQLiteCpp/Exception.h>
+#include <stdexcept>
+#include <string>
+
+namespace zklog::store {
+
+namespace {
+
+// Another program may hold the file for a moment (a viewer refreshing); wait that long for it
+// before a write fails with "database is locked".
+constexpr int kBusyTimeoutMs = 1000;
+
+std::string quoted(std::string_view name) {
+    return "\"" + std::string(name) + "\"";
+}
+
+const char* sql_type(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Text:
+        return "TEXT";
+    case FieldKind::Real:
+        return "REAL";
+    case FieldKind::Integer:
+        return "INTEGER";
+    }
+    return "";
+}
+
+std::string create_table_sql() {
+    std::string sql = "CREATE TABLE LOG (";
+    for (std::size_t i = 0; i < kLogFields.size(); ++i) {
+        sql += (i ? ", " : "") + quoted(kLogFields[i].name) + " " + sql_type(kLogFields[i].kind);
+    }
+    return sql + ")";
+}
+
+std::string insert_sql() {
+    std::string columns;
+    std::string marks;
+    for (std::size_t i = 0; i < kLogFields.size(); ++i) {
+        columns += (i ? ", " : "") + quoted(kLogFields[i].name);
+        marks += i ? ", ?" : "?";
+    }
+    return "INSERT INTO LOG (" + columns + ") VALUES (" + marks + ")";
+}
+
+// Each saved row must survive a crash of the program, but not necessarily a power cut: WAL with
+// synchronous=NORMAL commits without a disk flush per row and still never leaves a partial row.
+void set_journal(SQLite::Database& db) {
+    db.exec("PRAGMA journal_mode=WAL");
+    db.exec("PRAGMA synchronous=NORMAL");
+}
+
+} // namespace
+
+std::filesystem::path default_database_path(const std::filesystem::path& folder) {
+    return folder / kDatabaseFileName;
+}
+
+void create_database(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) || std::filesystem::is_symlink(path, ec)) {
+        throw std::runtime_error(path.string() + " already exists");
+    }
+    SQLite::Database db(path.string(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    set_journal(db);
+    db.exec(create_table_sql());
+}
+
+LogDatabase::LogDatabase(const std::filesystem::path& path)
+    : db_(path.string(), SQLite::OPEN_READWRITE, kBusyTimeoutMs), insert_(db_, insert_sql()) {
+    set_journal(db_);
+}
+
+LogRow& LogDatabase::add_new() {
+    pending_.emplace();
+    return *pending_;
+}
+
+LogRow& LogDatabase::pending() {
+    if (!pending_) {
+        throw std::logic_error("no pending row: call add_new() first");
+    }
+    return *pending_;
+}
+
+void LogDatabase::update() {
+    const LogRow& row = pending();
+    // A failed earlier save leaves its error in the statement; start from a clean one.
+    (void)insert_.tryReset();
+    insert_.clearBindings();
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const int position = static_cast<int>(i) + 1;
+        const FieldValue& value = row.at(i);
+        if (const auto* text = std::get_if<std::string>(&value)) {
+            insert_.bindNoCopy(position, *text);
+        } else if (const auto* real = std::get_if<double>(&value)) {
+            insert_.bind(position, *real);
+        } else if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+            insert_.bind(position, static_cast<std::int64_t>(*integer));
+        }
+    }
+    // The row stays pending until the engine has taken it: a failed save can be reported and
+    // the row is not mistaken for a saved one.
+    insert_.exec();
+    (void)insert_.tryReset();
+    pending_.reset();
+}
+
+void LogDatabase::LimparLOG() noexcept {
+    pending_.reset();
+    try {
+        db_.exec("DELETE FROM LOG");
+    } catch (...) {
+        // Emptying is best effort: a failure leaves the old rows, the next save reports.
+    }
+}
+
+std::int64_t LogDatabase::row_count() {
+    return db_.execAndGet("SELECT count(*) FROM LOG").getInt64();
+}
+
+} // namespace zklog::store

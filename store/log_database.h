@@ -1,0 +1,51 @@
+// The log database file and its table LOG: opened once, rows added one at a time.
+#pragma once
+
+#include "store/log_row.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace zklog::store {
+
+inline constexpr std::string_view kDatabaseFileName = "LOG_ZKA_ZKB.db";
+
+// LOG_ZKA_ZKB.db in the given folder (the executable's, for the programs).
+std::filesystem::path default_database_path(const std::filesystem::path& folder);
+
+// Creates a new database file holding an empty table LOG. Refuses a file that already exists.
+// Throws std::runtime_error (SQLite::Exception for the engine's own errors).
+void create_database(const std::filesystem::path& path);
+
+class LogDatabase {
+public:
+    // Opens an existing file read-write, shared with other readers; never creates one. A
+    // missing file or table throws SQLite::Exception carrying the engine's text.
+    explicit LogDatabase(const std::filesystem::path& path);
+
+    // Starts a new pending row with every field NULL, dropping an unsaved one.
+    LogRow& add_new();
+    // The pending row; add_new() must have been called since the last update().
+    LogRow& pending();
+    bool has_pending() const { return pending_.has_value(); }
+    // Drops the pending row without saving it.
+    void cancel_pending() { pending_.reset(); }
+    // Saves the pending row as a new row of LOG, in its own committed transaction.
+    void update();
+
+    // Empties LOG. Never reports an error: the download goes on with whatever stays.
+    void LimparLOG() noexcept;
+
+    std::int64_t row_count();
+    SQLite::Database& connection() { return db_; }
+
+private:
+    SQLite::Database db_;
+    SQLite::Statement insert_;
+    std::optional<LogRow> pending_;
+};
+
+} // namespace zklog::store

@@ -1,0 +1,52 @@
+// The columns of table LOG, in table order: one row per downloaded log record.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace zklog::store {
+
+enum class FieldKind { Text, Real, Integer };
+
+struct FieldDef {
+    std::string_view name;
+    FieldKind kind;
+};
+
+inline constexpr std::array<FieldDef, 26> kLogFields{{
+    {"Data", FieldKind::Text},
+    {"Hora", FieldKind::Text},
+    {"Causa", FieldKind::Text},
+    {"Mapas", FieldKind::Text},
+    {"Reles Ativos", FieldKind::Text},
+    {"Erros", FieldKind::Text},
+    {"RTD1", FieldKind::Real},
+    {"RTD2", FieldKind::Real},
+    {"TC1", FieldKind::Real},
+    {"Enrolamento", FieldKind::Real},
+    {"Reles Ativos2", FieldKind::Text},
+    {"Erros2", FieldKind::Text},
+    {"RTD3", FieldKind::Real},
+    {"RTD4", FieldKind::Real},
+    {"Enrolamento2", FieldKind::Real},
+    {"Enrolamento3", FieldKind::Real},
+    {"TC3", FieldKind::Real},
+    {"TC4", FieldKind::Real},
+    {"Dif Instantaneo1", FieldKind::Real},
+    {"Dif Instantaneo2", FieldKind::Real},
+    {"Dif Instantaneo3", FieldKind::Real},
+    {"Dif Filtrado1", FieldKind::Real},
+    {"Dif Filtrado2", FieldKind::Real},
+    {"Dif Filtrado3", FieldKind::Real},
+    {"CRC", FieldKind::Integer},
+    {"CRC_Valido", FieldKind::Integer},
+}};
+
+inline constexpr std::size_t kFieldCount = kLogFields.size();
+
+// Column index of a field name, spelled exactly (blanks included).
+std::optional<std::size_t> field_index(std::string_view name);
+
+} // namespace zklog::store
