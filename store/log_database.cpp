@@ -88,8 +88,6 @@ LogRow& LogDatabase::pending() {
 
 void LogDatabase::update() {
     const LogRow& row = pending();
-    // A failed earlier save leaves its error in the statement; start from a clean one.
-    (void)insert_.tryReset();
     insert_.clearBindings();
     for (std::size_t i = 0; i < kFieldCount; ++i) {
         const int position = static_cast<int>(i) + 1;
@@ -103,8 +101,14 @@ void LogDatabase::update() {
         }
     }
     // The row stays pending until the engine has taken it: a failed save can be reported and
-    // the row is not mistaken for a saved one.
-    insert_.exec();
+    // the row is not mistaken for a saved one. The statement is reset either way, so a failed
+    // save holds no lock on the file.
+    try {
+        insert_.exec();
+    } catch (...) {
+        (void)insert_.tryReset();
+        throw;
+    }
     (void)insert_.tryReset();
     pending_.reset();
 }
