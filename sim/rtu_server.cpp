@@ -1,0 +1,224 @@
+#include "sim/rtu_server.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <modbus/modbus.h>
+#include <poll.h>
+#include <stdexcept>
+#include <system_error>
+#include <unistd.h>
+
+namespace zklog::sim {
+
+RtuServer::RtuServer(const RelayImage& image, ServerOptions options)
+    : options_(std::move(options)), faults_(options_.faults) {
+    mapping_ = modbus_mapping_new(0, 0, RelayImage::kRegisters, 0);
+    if (mapping_ == nullptr) {
+        throw std::runtime_error("cannot allocate the register map");
+    }
+    std::copy(image.words().begin(), image.words().end(), mapping_->tab_registers);
+    if (pipe2(capture_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        modbus_mapping_free(mapping_);
+        throw std::system_error(errno, std::generic_category(), "pipe");
+    }
+    reset_context();
+    if (options_.trace) {
+        trace_ = std::make_unique<TraceWriter>(*options_.trace);
+    }
+}
+
+RtuServer::~RtuServer() {
+    // The fd belongs to the pty, not to libmodbus: modbus_close would close it behind our back.
+    if (ctx_ != nullptr) {
+        modbus_free(ctx_);
+    }
+    modbus_mapping_free(mapping_);
+    ::close(capture_[0]);
+    ::close(capture_[1]);
+}
+
+// libmodbus takes a request for another slave as a sign that the next frame on the line is
+// that slave's reply, and swallows it. On this line there is no other slave, so the next frame
+// is a request for us: start again with a fresh context instead.
+void RtuServer::reset_context() {
+    if (ctx_ != nullptr) {
+        modbus_free(ctx_);
+    }
+    // The device name is never opened: the pty is handed over as the socket.
+    ctx_ = modbus_new_rtu("/dev/null", 9600, 'N', 8, 1);
+    if (ctx_ == nullptr) {
+        throw std::runtime_error("cannot create a Modbus RTU context");
+    }
+    modbus_set_socket(ctx_, pty_.master());
+    if (modbus_set_slave(ctx_, options_.address) != 0) {
+        throw std::runtime_error("invalid slave address " + std::to_string(options_.address));
+    }
+}
+
+void RtuServer::run(int stop_fd) {
+    for (;;) {
+        std::optional<Clock::time_point> wake;
+        if (!outgoing_.empty()) {
+            wake = outgoing_.front().due;
+        }
+        if (hangup_check_ && (!wake || *hangup_check_ < *wake)) {
+            wake = hangup_check_;
+        }
+        int timeout_ms = -1;
+        if (wake) {
+            timeout_ms = static_cast<int>(std::max<std::int64_t>(
+                0, std::chrono::ceil<std::chrono::milliseconds>(*wake - Clock::now()).count()));
+        }
+        // Once the port is about to go, later requests stay unread: they must get no answer.
+        const bool listen = pty_.is_open() && !hangup_check_;
+        pollfd fds[2] = {{stop_fd, POLLIN, 0}, {pty_.master(), POLLIN, 0}};
+        const int ready = poll(fds, listen ? 2 : 1, timeout_ms);
+        if (ready < 0 && errno != EINTR) {
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        if (ready > 0 && (fds[0].revents & POLLIN)) {
+            return;
+        }
+        send_due();
+        hang_up_when_read();
+        if (ready > 0 && listen && (fds[1].revents & POLLIN)) {
+            handle_request();
+        }
+    }
+}
+
+// Closing the pty discards whatever the client has not read yet, so the last reply would be
+// lost with it. Wait (a little) until the client has taken it in.
+void RtuServer::hang_up_when_read() {
+    if (!hangup_check_ || Clock::now() < *hangup_check_) {
+        return;
+    }
+    if (pty_.unread_by_client() > 0 && Clock::now() < hangup_deadline_) {
+        hangup_check_ = Clock::now() + std::chrono::milliseconds(10);
+        return;
+    }
+    hangup_check_.reset();
+    pty_.close();
+    modbus_set_socket(ctx_, -1);
+}
+
+void RtuServer::handle_request() {
+    std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+    const auto received = Clock::now();
+    const int length = modbus_receive(ctx_, request);
+    if (length == 0) {
+        reset_context();
+        return;
+    }
+    if (length < 0) {
+        // A frame with a bad CRC or cut short: a real slave stays silent too.
+        return;
+    }
+    const int offset = modbus_get_header_length(ctx_);
+    TraceEntry entry;
+    entry.request = ++requests_;
+    entry.slave = request[0];
+    entry.function = request[offset];
+    if (length >= offset + 5) {
+        entry.first_register =
+            static_cast<std::uint32_t>((request[offset + 1] << 8) | request[offset + 2]);
+        entry.count = static_cast<std::uint32_t>((request[offset + 3] << 8) | request[offset + 4]);
+    }
+    if (trace_) {
+        trace_->write(entry);
+    }
+
+    const ReplyDecision decision =
+        faults_.decide(entry.request, entry.function, entry.first_register);
+    Outgoing out;
+    out.hang_up = decision.hang_up;
+    out.due = received;
+    if (decision.answer) {
+        out.bytes = build_reply(request, length, decision.exception);
+        if (out.bytes.empty() && !out.hang_up) {
+            return;
+        }
+        if (decision.corrupt && !out.bytes.empty()) {
+            out.bytes.back() ^= 0xFF;
+        }
+        out.due +=
+            wire_time(static_cast<std::size_t>(length), out.bytes.size()) + decision.extra_delay;
+    } else if (!out.hang_up) {
+        return;
+    }
+    schedule(std::move(out));
+    send_due();
+}
+
+// libmodbus writes a reply with a plain write() on its socket. Pointing that socket at a pipe
+// for one call hands us the finished frame, CRC and all, to send whenever and however we like.
+std::vector<std::uint8_t> RtuServer::build_reply(const std::uint8_t* request, int length,
+                                                 bool exception) {
+    modbus_set_socket(ctx_, capture_[1]);
+    if (exception) {
+        modbus_reply_exception(ctx_, request, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+    } else {
+        modbus_reply(ctx_, request, length, mapping_);
+    }
+    modbus_set_socket(ctx_, pty_.master());
+
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[512];
+    for (;;) {
+        const ssize_t got = read(capture_[0], chunk, sizeof chunk);
+        if (got <= 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return bytes;
+}
+
+// 10 bits a character (start, 8 data, stop) for both frames, and the 3.5 characters of
+// silence that end each of them.
+RtuServer::Clock::duration RtuServer::wire_time(std::size_t request_bytes,
+                                                std::size_t reply_bytes) const {
+    if (options_.baud <= 0) {
+        return Clock::duration::zero();
+    }
+    const double bits = 10.0 * static_cast<double>(request_bytes + reply_bytes) + 2 * 35.0;
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(bits / options_.baud));
+}
+
+void RtuServer::schedule(Outgoing out) {
+    const auto at =
+        std::upper_bound(outgoing_.begin(), outgoing_.end(), out.due,
+                         [](Clock::time_point due, const Outgoing& o) { return due < o.due; });
+    outgoing_.insert(at, std::move(out));
+}
+
+void RtuServer::send_due() {
+    const auto now = Clock::now();
+    while (!outgoing_.empty() && outgoing_.front().due <= now) {
+        Outgoing out = std::move(outgoing_.front());
+        outgoing_.erase(outgoing_.begin());
+        if (pty_.is_open() && !out.bytes.empty()) {
+            std::size_t done = 0;
+            while (done < out.bytes.size()) {
+                const ssize_t n =
+                    write(pty_.master(), out.bytes.data() + done, out.bytes.size() - done);
+                if (n < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (n <= 0) {
+                    break;
+                }
+                done += static_cast<std::size_t>(n);
+            }
+        }
+        if (out.hang_up && pty_.is_open()) {
+            // The written bytes take a moment to reach the client's side of the pty.
+            hangup_check_ = now + std::chrono::milliseconds(20);
+            hangup_deadline_ = now + std::chrono::seconds(1);
+        }
+    }
+}
+
+} // namespace zklog::sim
