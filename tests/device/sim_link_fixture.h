@@ -1,0 +1,57 @@
+// A DeviceLink connected to a zklog-sim that serves the pattern image, for tests that talk to
+// the simulated relay over a real pty.
+#pragma once
+
+#include "device/device_link.h"
+#include "tests/support/pattern_image.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zklog::test {
+
+class SimLinkTest : public ::testing::Test {
+protected:
+    // Generous: the client gives up after 500 ms, but two tests share two cores.
+    static constexpr std::chrono::milliseconds kFailBound{1500};
+
+    void start(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args{"--image", write_image_file(dir_, pattern_image())};
+        args.insert(args.end(), extra.begin(), extra.end());
+        sim_ = std::make_unique<SimProcess>(std::move(args));
+        ASSERT_EQ(link_.open_path(sim_->pty()), device::DeviceLink::kOpenOk) << sim_->pty();
+    }
+
+    // The read succeeds and returns exactly the image's words at `first`.
+    void expect_words(std::uint32_t first, std::uint32_t count, std::uint32_t slave = 1) {
+        ASSERT_EQ(link_.modbus_rd(slave, first, count), device::DeviceLink::kReadOk)
+            << count << " words at " << first;
+        ASSERT_EQ(link_.words_read(), count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            ASSERT_EQ(link_.modbus_var(i), pattern_word(first + i))
+                << "word " << i << " of " << count << " at " << first;
+        }
+    }
+
+    // The read fails, leaves no words behind, and gives up within kFailBound.
+    void expect_failure(std::uint32_t first, std::uint32_t count, std::uint32_t slave = 1) {
+        const auto begin = std::chrono::steady_clock::now();
+        const auto result = link_.modbus_rd(slave, first, count);
+        const auto took = std::chrono::steady_clock::now() - begin;
+        EXPECT_NE(result, device::DeviceLink::kReadOk) << count << " words at " << first;
+        EXPECT_EQ(link_.words_read(), 0u);
+        EXPECT_EQ(link_.modbus_var(0), 0u);
+        EXPECT_LT(took, kFailBound) << count << " words at " << first;
+    }
+
+    TempDir dir_;
+    std::unique_ptr<SimProcess> sim_;
+    device::DeviceLink link_;
+};
+
+} // namespace zklog::test
