@@ -1,0 +1,223 @@
+// The window as it first appears, and a start-up without a usable database.
+#include "app/load_form.h"
+#include "tests/app/form_test_support.h"
+#include "tests/app/message_box_watcher.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <SQLiteCpp/Database.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace zklog::test {
+namespace {
+
+const QColor kBlue(0, 0, 255);
+
+class FrmMainStartup : public ::testing::Test {
+protected:
+    TempDir dir;
+    app::frmMain form{fresh_database(dir)};
+    FormControls c = controls_of(form);
+};
+
+TEST_F(FrmMainStartup, CaptionAndFixedSize) {
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("LOG do ZKA / ZKB"));
+    EXPECT_EQ(form.size(), QSize(384, 213));
+    EXPECT_EQ(form.minimumSize(), QSize(384, 213));
+    EXPECT_EQ(form.maximumSize(), QSize(384, 213));
+    EXPECT_EQ(form.objectName(), QStringLiteral("frmMain"));
+}
+
+TEST_F(FrmMainStartup, ControlTextsAndChoices) {
+    EXPECT_EQ(c.Label1->text(), QStringLiteral("Porta COM:"));
+    EXPECT_EQ(c.Label2->text(), QStringLiteral("Endereço:"));
+    EXPECT_EQ(c.txtCOM->text(), QStringLiteral("1"));
+    EXPECT_EQ(c.txtEnd->text(), QStringLiteral("1"));
+    EXPECT_EQ(c.optInteira->text(), QStringLiteral("Ler Memória Inteira"));
+    EXPECT_EQ(c.optPonteiro->text(), QStringLiteral("Ler Até o Ponteiro"));
+    EXPECT_EQ(c.cmdGerar->text(), QStringLiteral("Gerar Arquivo de LOG"));
+    EXPECT_TRUE(c.lblTexto->text().isEmpty());
+    EXPECT_FALSE(c.optInteira->isChecked());
+    EXPECT_TRUE(c.optPonteiro->isChecked());
+    EXPECT_TRUE(c.cmdGerar->isEnabled());
+}
+
+TEST_F(FrmMainStartup, ReadModesFormOneGroup) {
+    show_and_activate(form);
+    QTest::mouseClick(c.optInteira, Qt::LeftButton);
+    EXPECT_TRUE(c.optInteira->isChecked());
+    EXPECT_FALSE(c.optPonteiro->isChecked());
+    QTest::mouseClick(c.optPonteiro, Qt::LeftButton);
+    EXPECT_FALSE(c.optInteira->isChecked());
+    EXPECT_TRUE(c.optPonteiro->isChecked());
+    // Clicking the chosen one again must not leave neither chosen.
+    QTest::mouseClick(c.optPonteiro, Qt::LeftButton);
+    EXPECT_TRUE(c.optPonteiro->isChecked());
+}
+
+TEST_F(FrmMainStartup, ControlGeometry) {
+    EXPECT_EQ(c.Label1->geometry(), QRect(136, 19, 76, 16));
+    EXPECT_EQ(c.txtCOM->geometry(), QRect(214, 16, 25, 25));
+    EXPECT_EQ(c.Label2->geometry(), QRect(144, 46, 67, 16));
+    EXPECT_EQ(c.txtEnd->geometry(), QRect(214, 43, 25, 25));
+    EXPECT_EQ(c.optInteira->geometry(), QRect(112, 88, 201, 17));
+    EXPECT_EQ(c.optPonteiro->geometry(), QRect(112, 112, 209, 17));
+    EXPECT_EQ(c.cmdGerar->geometry(), QRect(104, 147, 169, 33));
+    EXPECT_EQ(c.lblTexto->geometry(), QRect(8, 187, 371, 16));
+}
+
+TEST_F(FrmMainStartup, EntryFieldsAndStatusLook) {
+    EXPECT_EQ(c.txtCOM->maxLength(), 1);
+    EXPECT_EQ(c.txtEnd->maxLength(), 2);
+    EXPECT_EQ(c.txtCOM->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(c.txtEnd->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(c.lblTexto->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(c.txtCOM->palette().color(QPalette::Text), kBlue);
+    EXPECT_EQ(c.txtEnd->palette().color(QPalette::Text), kBlue);
+    EXPECT_EQ(c.lblTexto->palette().color(QPalette::WindowText), kBlue);
+    // The captions keep the ordinary text colour.
+    EXPECT_NE(c.Label1->palette().color(QPalette::WindowText), kBlue);
+}
+
+TEST_F(FrmMainStartup, Fonts) {
+    for (QWidget* w : std::vector<QWidget*>{c.Label1, c.txtCOM, c.Label2, c.txtEnd, c.optInteira,
+                                            c.optPonteiro, c.lblTexto}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        EXPECT_EQ(w->font().families().value(0), QStringLiteral("Verdana"));
+        EXPECT_DOUBLE_EQ(w->font().pointSizeF(), 9.75);
+        EXPECT_EQ(w->font().weight(), QFont::Normal);
+        EXPECT_FALSE(w->font().italic());
+    }
+    EXPECT_EQ(c.cmdGerar->font().families().value(0), QStringLiteral("Verdana"));
+    EXPECT_DOUBLE_EQ(c.cmdGerar->font().pointSizeF(), 9.0);
+    // Without Verdana the face must still be a real sans one, not a blank.
+    EXPECT_FALSE(QFontInfo(c.lblTexto->font()).family().isEmpty());
+}
+
+TEST_F(FrmMainStartup, FocusStartsInAddressAndTabFollowsTabIndex) {
+    show_and_activate(form);
+    ASSERT_EQ(QApplication::focusWidget(), c.txtEnd);
+
+    std::vector<std::string> visited;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        visited.push_back(focus->objectName().toStdString());
+    }
+    // Tab enters the read modes only at the chosen one.
+    EXPECT_EQ(visited,
+              (std::vector<std::string>{"txtCOM", "cmdGerar", "optPonteiro", "txtEnd", "txtCOM"}));
+}
+
+TEST_F(FrmMainStartup, TabEntersReadModesAtTheChosenOneAndArrowsMoveBetweenThem) {
+    show_and_activate(form);
+    QTest::mouseClick(c.optInteira, Qt::LeftButton);
+    c.cmdGerar->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(c.cmdGerar, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), c.optInteira);
+    QTest::keyClick(c.optInteira, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), c.txtEnd);
+
+    c.optInteira->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(c.optInteira, Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), c.optPonteiro);
+    EXPECT_TRUE(c.optPonteiro->isChecked());
+    QTest::keyClick(c.optPonteiro, Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget(), c.optInteira);
+    EXPECT_TRUE(c.optInteira->isChecked());
+}
+
+TEST_F(FrmMainStartup, FocusChainOrder) {
+    std::vector<std::string> chain;
+    QWidget* w = c.txtEnd;
+    for (int i = 0; i < 5; ++i) {
+        chain.push_back(w->objectName().toStdString());
+        w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::ClickFocus) && w != c.txtEnd) {
+            w = w->nextInFocusChain();
+        }
+    }
+    EXPECT_EQ(chain, (std::vector<std::string>{"txtEnd", "txtCOM", "cmdGerar", "optInteira",
+                                               "optPonteiro"}));
+    EXPECT_EQ(c.Label1->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(c.lblTexto->focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(FrmMainStartup, NoPortOpenedAndCloseIsClean) {
+    show_and_activate(form);
+    EXPECT_FALSE(form.port_open());
+    EXPECT_TRUE(form.close());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.port_open());
+}
+
+TEST_F(FrmMainStartup, RendersToPng) {
+    show_and_activate(form);
+    const QPixmap picture = form.grab();
+    EXPECT_EQ(picture.deviceIndependentSize().toSize(), QSize(384, 213));
+    EXPECT_TRUE(picture.save(QStringLiteral(ZKLOG_BUILD_DIR "/frmMain.png")));
+}
+
+// What the engine says when it cannot open `path` read-write.
+std::string engine_text(const std::filesystem::path& path) {
+    try {
+        SQLite::Database db(path.string(), SQLite::OPEN_READWRITE);
+        db.exec("SELECT 1 FROM LOG");
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(FrmMainLoad, MissingDatabaseIsReportedAndNoWindowMade) {
+    TempDir dir;
+    const auto missing = dir.file("LOG_ZKA_ZKB.db");
+    MessageBoxWatcher watcher;
+    const auto form = app::load_main_form(missing);
+
+    EXPECT_EQ(form, nullptr);
+    ASSERT_EQ(watcher.messages().size(), 1u);
+    const auto& shown = watcher.messages().front();
+    const std::string expected = engine_text(missing);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(shown.text.toStdString(), expected);
+    EXPECT_EQ(shown.icon, QMessageBox::Critical);
+    EXPECT_EQ(shown.title, QStringLiteral("LOG do ZKA / ZKB"));
+    EXPECT_TRUE(shown.only_ok);
+    EXPECT_FALSE(std::filesystem::exists(missing)) << "the load must not create the file";
+}
+
+TEST(FrmMainLoad, DatabaseWithoutTableIsReported) {
+    TempDir dir;
+    const auto path = dir.file("LOG_ZKA_ZKB.db");
+    {
+        SQLite::Database db(path.string(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        db.exec("CREATE TABLE OTHER (x INTEGER)");
+    }
+    MessageBoxWatcher watcher;
+    const auto form = app::load_main_form(path);
+
+    EXPECT_EQ(form, nullptr);
+    ASSERT_EQ(watcher.messages().size(), 1u);
+    EXPECT_NE(watcher.messages().front().text.indexOf(QStringLiteral("LOG")), -1)
+        << watcher.messages().front().text.toStdString();
+}
+
+TEST(FrmMainLoad, GoodDatabaseGivesTheWindowSilently) {
+    TempDir dir;
+    MessageBoxWatcher watcher;
+    const auto form = app::load_main_form(fresh_database(dir));
+    EXPECT_NE(form, nullptr);
+    EXPECT_TRUE(watcher.messages().empty());
+}
+
+} // namespace
+} // namespace zklog::test
