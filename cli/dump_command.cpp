@@ -45,10 +45,7 @@ int run_dump(const DumpOptions& options) {
         return kExitUsage;
     }
     device::DeviceLink link;
-    const auto* number = std::get_if<std::int32_t>(&*port);
-    const auto status =
-        number ? link.open_comm(*number) : link.open_path(std::get<std::string>(*port));
-    if (status != device::DeviceLink::kOpenOk) {
+    if (download::open_port(link, *port) != device::DeviceLink::kOpenOk) {
         std::cout << download::kMsgPortOpenFailed << std::endl;
         return kExitDeviceError;
     }

@@ -50,4 +50,11 @@ std::optional<PortChoice> parse_port(std::string_view text) {
     return std::nullopt;
 }
 
+std::int32_t open_port(device::DeviceLink& link, const PortChoice& port) {
+    if (const auto* number = std::get_if<std::int32_t>(&port)) {
+        return link.open_comm(*number);
+    }
+    return link.open_path(std::get<std::string>(port));
+}
+
 } // namespace zklog::download

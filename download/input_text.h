@@ -1,6 +1,8 @@
 // The port and device address as the user types them.
 #pragma once
 
+#include "device/device_link.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,5 +25,8 @@ std::optional<std::uint32_t> parse_device_address(std::string_view text);
 // A COM port number, or a device path (beginning with '/') for the command line.
 using PortChoice = std::variant<std::int32_t, std::string>;
 std::optional<PortChoice> parse_port(std::string_view text);
+
+// Opens the chosen port on the link; DeviceLink::kOpenOk when open.
+std::int32_t open_port(device::DeviceLink& link, const PortChoice& port);
 
 } // namespace zklog::download

@@ -9,6 +9,7 @@
 #include "download/second_channel_block.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace zklog::download {
@@ -26,7 +27,7 @@ public:
     Run(device::DeviceLink& link, store::LogDatabase& database, DownloadFrontend& ui)
         : link_(link), database_(database), ui_(ui) {}
 
-    DownloadResult read_pointer(std::uint32_t& pointer);
+    std::optional<std::uint32_t> read_pointer();
     void read_records(std::uint32_t pointer);
     const std::string& status() const { return status_; }
 
@@ -55,23 +56,14 @@ bool Run::read(std::uint32_t first_register, std::uint32_t count) {
     return link_.modbus_rd(*address, first_register, count) == device::DeviceLink::kReadOk;
 }
 
-DownloadResult Run::read_pointer(std::uint32_t& pointer) {
-    // A relay busy writing its log may miss a request; the pointer is asked again at once.
-    for (int retry = 0;; ++retry) {
+// A relay busy writing its log may miss a request; the pointer is asked again at once.
+std::optional<std::uint32_t> Run::read_pointer() {
+    for (int retry = 0; retry <= kPointerRetries; ++retry) {
         if (read(kLogPointerRegister, 1)) {
-            break;
-        }
-        if (retry == kPointerRetries) {
-            ui_.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
-            return DownloadResult::PointerReadFailed;
+            return link_.modbus_var(0);
         }
     }
-    pointer = link_.modbus_var(0);
-    if (pointer == 0) {
-        ui_.show_message(kMsgEmptyLog, MessageIcon::Information, {});
-        return DownloadResult::EmptyLog;
-    }
-    return DownloadResult::Completed;
+    return std::nullopt;
 }
 
 void Run::read_records(std::uint32_t pointer) {
@@ -137,10 +129,7 @@ DownloadResult LogDownload::run(DownloadFrontend& ui) {
             ui.show_message(kMsgInvalidPort, MessageIcon::Exclamation, {});
             return DownloadResult::InvalidPort;
         }
-        const auto* number = std::get_if<std::int32_t>(&*port);
-        const std::int32_t status =
-            number ? link_.open_comm(*number) : link_.open_path(std::get<std::string>(*port));
-        if ((status & 0xFFFF) != device::DeviceLink::kOpenOk) {
+        if ((open_port(link_, *port) & 0xFFFF) != device::DeviceLink::kOpenOk) {
             ui.show_message(kMsgPortOpenFailed, MessageIcon::Exclamation, kTitlePortOpenFailed);
             return DownloadResult::PortOpenFailed;
         }
@@ -148,21 +137,27 @@ DownloadResult LogDownload::run(DownloadFrontend& ui) {
     }
 
     Run run(link_, database_, ui);
-    std::uint32_t pointer = 0;
+    std::optional<std::uint32_t> pointer;
     try {
-        if (const auto result = run.read_pointer(pointer); result != DownloadResult::Completed) {
-            return result;
-        }
+        pointer = run.read_pointer();
     } catch (const AddressInvalid&) {
         ui.show_message(kMsgInvalidAddress, MessageIcon::Exclamation, {});
         return DownloadResult::InvalidAddress;
+    }
+    if (!pointer) {
+        ui.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
+        return DownloadResult::PointerReadFailed;
+    }
+    if (*pointer == 0) {
+        ui.show_message(kMsgEmptyLog, MessageIcon::Information, {});
+        return DownloadResult::EmptyLog;
     }
 
     database_.LimparLOG();
     ui.set_status_text("");
     ui.set_start_enabled(false);
     try {
-        run.read_records(pointer);
+        run.read_records(*pointer);
     } catch (const FrontendClosed&) {
         database_.cancel_pending();
         return DownloadResult::Stopped;
