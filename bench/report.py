@@ -1,0 +1,60 @@
+"""The figures of one `make bench` run: a table on the terminal and build/bench.json."""
+import json
+
+
+class Report:
+    def __init__(self):
+        self.figures = {}
+        self._rows = []
+
+    def add(self, name, title, value, unit, target, times, **extra):
+        """A figure: `value` is met when at or below `target`; `times` are the absolute times
+        it comes from, as (label, number, unit) for the table and the JSON alike."""
+        entry = {"value": round(value, 4), "unit": unit, "target": target,
+                 "met": value <= target}
+        entry.update(_times_dict(times))
+        entry.update(extra)
+        self.figures[name] = entry
+        self._rows.append((title, value, unit, target, value <= target, times))
+
+    def add_second(self, name, key, title, value, unit, target, times):
+        """A second target of figure `name`, kept under `key` inside its entry."""
+        part = {"value": round(value, 4), "unit": unit, "target": target,
+                "met": value <= target}
+        part.update(_times_dict(times))
+        self.figures[name][key] = part
+        self._rows.append((title, value, unit, target, value <= target, times))
+
+    def table(self):
+        header = ("figure", "measured", "target", "met", "absolute times")
+        lines = [[title, _number(value, unit), f"<= {_number(target, unit)}",
+                  "yes" if met else "NO", ", ".join(_time_text(t) for t in times)]
+                 for title, value, unit, target, met, times in self._rows]
+        widths = [max(len(row[i]) for row in [header, *lines]) for i in range(4)]
+        out = []
+        for row in [header, *lines]:
+            out.append("  ".join(cell.ljust(widths[i]) for i, cell in enumerate(row[:4]))
+                       + "  " + row[4])
+        out.insert(1, "-" * len(out[0]))
+        return "\n".join(out)
+
+    def write_json(self, path):
+        with open(path, "w") as out:
+            json.dump({"figures": self.figures}, out, indent=2)
+            out.write("\n")
+
+
+def _times_dict(times):
+    return {label.replace(" ", "_") + (f"_{unit}" if unit else ""): round(number, 6)
+            for label, number, unit in times}
+
+
+def _number(value, unit):
+    if unit == "ratio":
+        return f"{value:.3f}"
+    return f"{value:.1f} {unit}"
+
+
+def _time_text(item):
+    label, number, unit = item
+    return f"{label} {number:.4g} {unit}"
