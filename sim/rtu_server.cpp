@@ -65,17 +65,22 @@ void RtuServer::run(int stop_fd) {
         if (hangup_check_ && (!wake || *hangup_check_ < *wake)) {
             wake = hangup_check_;
         }
-        int timeout_ms = -1;
+        // Paced replies are due at sub-millisecond moments: a timeout rounded up to whole
+        // milliseconds would make every reply late by up to one.
+        timespec timeout{};
         if (wake) {
-            timeout_ms = static_cast<int>(std::max<std::int64_t>(
-                0, std::chrono::ceil<std::chrono::milliseconds>(*wake - Clock::now()).count()));
+            const auto ns = std::max<std::int64_t>(
+                0,
+                std::chrono::duration_cast<std::chrono::nanoseconds>(*wake - Clock::now()).count());
+            timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+            timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
         }
         // Once the port is about to go, later requests stay unread: they must get no answer.
         const bool listen = pty_.is_open() && !hangup_check_;
         pollfd fds[2] = {{stop_fd, POLLIN, 0}, {pty_.master(), POLLIN, 0}};
-        const int ready = poll(fds, listen ? 2 : 1, timeout_ms);
+        const int ready = ppoll(fds, listen ? 2 : 1, wake ? &timeout : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "poll");
+            throw std::system_error(errno, std::generic_category(), "ppoll");
         }
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             return;
