@@ -21,11 +21,14 @@ double hundredths(std::uint32_t word) {
 }
 
 std::optional<std::string> flag_list(std::uint32_t source, std::span<const FlagText> flags) {
-    std::optional<std::string> text;
+    std::string text;
     for (const FlagText& flag : flags) {
         if (device::bit_test(source, flag.bit) == 1) {
-            text = text.value_or("") + "| " + std::string(flag.text);
+            text.append("| ").append(flag.text);
         }
+    }
+    if (text.empty()) {
+        return std::nullopt;
     }
     return text;
 }
