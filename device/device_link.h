@@ -46,8 +46,6 @@ public:
     // The words of the last successful read (empty after a failed one).
     std::span<const std::uint16_t> words() const { return {words_.data(), word_count_}; }
 
-    const SerialSettings& settings() const { return settings_; }
-
 private:
     SerialSettings settings_;
     _modbus* ctx_ = nullptr;

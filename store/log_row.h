@@ -22,7 +22,6 @@ public:
     bool is_null(std::string_view name) const;
 
     const FieldValue& at(std::size_t column) const { return values_[column]; }
-    void clear() { values_.fill(std::monostate{}); }
 
 private:
     std::array<FieldValue, kFieldCount> values_{};
