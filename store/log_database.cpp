@@ -1,6 +1,7 @@
 #include "store/log_database.h"
 
 #include <SQLiteCpp/Exception.h>
+#include <sqlite3.h>
 #include <stdexcept>
 #include <string>
 
@@ -70,7 +71,13 @@ void create_database(const std::filesystem::path& path) {
 }
 
 LogDatabase::LogDatabase(const std::filesystem::path& path)
-    : db_(path.string(), SQLite::OPEN_READWRITE, kBusyTimeoutMs), insert_(db_, insert_sql()) {
+    : path_(path), db_(path.string(), SQLite::OPEN_READWRITE, kBusyTimeoutMs),
+      insert_(db_, insert_sql()) {
+    // The engine falls back to read-only for a write-protected file without a word; every save
+    // would then fail after the relay had been read. Say so at once instead.
+    if (sqlite3_db_readonly(db_.getHandle(), "main") == 1) {
+        throw std::runtime_error("o arquivo " + path_.string() + " é somente leitura");
+    }
     set_journal(db_);
 }
 
@@ -86,8 +93,26 @@ LogRow& LogDatabase::pending() {
     return *pending_;
 }
 
+// On Linux a deleted database file stays writable through the open handle: every row would
+// still be "saved", into a file no one can open any more. Ask the engine whether the name still
+// leads to the file it has open.
+void LogDatabase::check_file_still_there() {
+    int moved = 0;
+    if (sqlite3_file_control(db_.getHandle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) ==
+            SQLITE_OK &&
+        moved != 0) {
+        throw std::runtime_error("o arquivo " + path_.string() + " foi apagado ou substituído");
+    }
+}
+
 void LogDatabase::update() {
     const LogRow& row = pending();
+    // Rows saved after a failed emptying would sit among the previous download's rows, with
+    // nothing to tell them apart.
+    if (emptying_error_) {
+        throw std::runtime_error("a tabela LOG não pôde ser esvaziada: " + *emptying_error_);
+    }
+    check_file_still_there();
     insert_.clearBindings();
     for (std::size_t i = 0; i < kFieldCount; ++i) {
         const int position = static_cast<int>(i) + 1;
@@ -117,8 +142,11 @@ void LogDatabase::LimparLOG() noexcept {
     pending_.reset();
     try {
         db_.exec("DELETE FROM LOG");
+        emptying_error_.reset();
+    } catch (const std::exception& error) {
+        emptying_error_ = error.what();
     } catch (...) {
-        // Emptying is best effort: a failure leaves the old rows, the next save reports.
+        emptying_error_ = "erro desconhecido";
     }
 }
 

@@ -23,7 +23,8 @@ void create_database(const std::filesystem::path& path);
 class LogDatabase {
 public:
     // Opens an existing file read-write, shared with other readers; never creates one. A
-    // missing file or table throws SQLite::Exception carrying the engine's text.
+    // missing file or table throws SQLite::Exception carrying the engine's text, a
+    // write-protected file std::runtime_error.
     explicit LogDatabase(const std::filesystem::path& path);
 
     // Starts a new pending row with every field NULL, dropping an unsaved one.
@@ -33,19 +34,26 @@ public:
     bool has_pending() const { return pending_.has_value(); }
     // Drops the pending row without saving it.
     void cancel_pending() { pending_.reset(); }
-    // Saves the pending row as a new row of LOG, in its own committed transaction.
+    // Saves the pending row as a new row of LOG, in its own committed transaction. Refuses
+    // (throws std::runtime_error) while the last LimparLOG has failed, and when the file has been
+    // deleted or replaced since it was opened.
     void update();
 
-    // Empties LOG. Never reports an error: the download goes on with whatever stays.
+    // Empties LOG. Never reports an error itself; when it fails, the saves that follow do,
+    // until an emptying succeeds.
     void LimparLOG() noexcept;
 
     std::int64_t row_count();
     SQLite::Database& connection() { return db_; }
 
 private:
+    void check_file_still_there();
+
+    std::filesystem::path path_;
     SQLite::Database db_;
     SQLite::Statement insert_;
     std::optional<LogRow> pending_;
+    std::optional<std::string> emptying_error_;
 };
 
 } // namespace zklog::store
