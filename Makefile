@@ -1,10 +1,14 @@
-# The two set-up commands of the README, plus `make bench`.
+# The two set-up commands of the README, plus `make bench` and `make fuzz`.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-asan
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+# `make fuzz`: a clang build folder of its own, and how long each fuzz target runs.
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_CXX ?= clang++-14
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build build-sanitize test test-normal test-sanitize demo bench clean
+.PHONY: all deps configure build build-sanitize test test-normal test-sanitize demo bench fuzz clean
 
 all: build
 
@@ -42,5 +46,12 @@ demo: build
 bench: build
 	bench/run $(BUILD_DIR)
 
+fuzz: deps
+	@if [ ! -f $(FUZZ_BUILD_DIR)/CMakeCache.txt ]; then \
+		cmake -S . -B $(FUZZ_BUILD_DIR) -DZKLOG_FUZZ=ON -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) \
+			-DCMAKE_BUILD_TYPE=$(BUILD_TYPE); fi
+	cmake --build $(FUZZ_BUILD_DIR) -j$(JOBS)
+	scripts/fuzz $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_BUILD_DIR)

@@ -13,21 +13,24 @@ enum class FieldKind { Text, Real, Integer };
 struct FieldDef {
     std::string_view name;
     FieldKind kind;
+    // The longest text the decoders can write into a Text field, in characters (UTF-8 code
+    // points, as a report or a grid shows them, not bytes); 0 for the other kinds.
+    std::size_t max_length = 0;
 };
 
 inline constexpr std::array<FieldDef, 26> kLogFields{{
-    {"Data", FieldKind::Text},
-    {"Hora", FieldKind::Text},
-    {"Causa", FieldKind::Text},
-    {"Mapas", FieldKind::Text},
-    {"Reles Ativos", FieldKind::Text},
-    {"Erros", FieldKind::Text},
+    {"Data", FieldKind::Text, 11},
+    {"Hora", FieldKind::Text, 11},
+    {"Causa", FieldKind::Text, 71},
+    {"Mapas", FieldKind::Text, 15},
+    {"Reles Ativos", FieldKind::Text, 40},
+    {"Erros", FieldKind::Text, 88},
     {"RTD1", FieldKind::Real},
     {"RTD2", FieldKind::Real},
     {"TC1", FieldKind::Real},
     {"Enrolamento", FieldKind::Real},
-    {"Reles Ativos2", FieldKind::Text},
-    {"Erros2", FieldKind::Text},
+    {"Reles Ativos2", FieldKind::Text, 40},
+    {"Erros2", FieldKind::Text, 88},
     {"RTD3", FieldKind::Real},
     {"RTD4", FieldKind::Real},
     {"Enrolamento2", FieldKind::Real},
