@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -117,10 +118,20 @@ void frmMain::cmdGerar_Click() {
 
 // A download in progress sees the window closed at its next yield and stops there; the port is
 // closed here either way, once, whatever it reports.
+//
+// A close can also arrive while one of the window's message boxes waits for its OK: one queued
+// while the download could not look at events (the pointer retries) is delivered in the box's
+// own event loop, and so is a close asked for by the program or the session. The box goes with
+// the window: left open it would outlive the window it speaks for and keep the program from
+// ending. Every message ends the download, so it then returns as after the user's OK, with no
+// further read and no further box.
 void frmMain::closeEvent(QCloseEvent* event) {
     if (!unloaded_) {
         unloaded_ = true;
         link_.close_comm();
+    }
+    for (QMessageBox* box : findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly)) {
+        box->reject();
     }
     event->accept();
 }

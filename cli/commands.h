@@ -14,6 +14,12 @@ inline constexpr int kExitEmptyLog = 3;
 inline constexpr int kExitDatabaseError = 4;
 inline constexpr int kExitInterrupted = 130;
 
+// For file options: an empty value (an unset variable in a script) would otherwise stand for
+// the default file, or for standard output, without a word.
+inline const CLI::Validator kNonEmptyPath(
+    [](const std::string& text) { return text.empty() ? std::string("empty file name") : ""; },
+    "FILE");
+
 struct Subcommand {
     CLI::App* app;
     std::function<int()> run; // called when the command line chose this subcommand

@@ -42,12 +42,13 @@ std::string shortest_double(double value) {
 }
 
 long write_log_csv(SQLite::Database& db, std::ostream& out) {
+    // Prepared first: a file that is no log database writes nothing, not a lone header.
+    SQLite::Statement query(db, select_sql());
     for (std::size_t i = 0; i < store::kLogFields.size(); ++i) {
         out << (i ? "," : "") << csv_field(store::kLogFields[i].name);
     }
     out << kLineEnd;
 
-    SQLite::Statement query(db, select_sql());
     long rows = 0;
     while (query.executeStep()) {
         for (int i = 0; i < query.getColumnCount(); ++i) {

@@ -15,6 +15,7 @@ struct DownloadOptions {
     std::string address;
     bool whole = false;
     std::string database;
+    std::string parity = "N";
     device::SerialSettings serial;
     int timeout_ms = 500;
 };
@@ -46,6 +47,7 @@ int run_download(DownloadOptions& options) {
         options.database.empty() ? store::default_database_path(device::executable_dir())
                                  : std::filesystem::path(options.database);
     options.serial.response_timeout = std::chrono::milliseconds(options.timeout_ms);
+    options.serial.parity = options.parity.front();
     try {
         store::LogDatabase database(db_path);
         device::DeviceLink link(options.serial);
@@ -71,13 +73,16 @@ Subcommand add_download_command(CLI::App& app) {
         ->required();
     cmd->add_flag("--whole", options->whole, "Read the whole log memory, not up to the pointer");
     cmd->add_option("--db", options->database,
-                    "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)");
+                    "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)")
+        ->check(kNonEmptyPath);
+    // A bounded range: CLI::PositiveNumber names the largest double in its message.
     cmd->add_option("--baud", options->serial.baud, "Baud rate")
         ->capture_default_str()
-        ->check(CLI::PositiveNumber);
-    cmd->add_option("--parity", options->serial.parity, "Parity: N, E or O")
+        ->check(CLI::Range(1, 4000000));
+    // Taken as text: as a char option, "NE" was refused with only "--parity: NE".
+    cmd->add_option("--parity", options->parity, "Parity: N, E or O")
         ->capture_default_str()
-        ->check(CLI::IsMember({'N', 'E', 'O'}));
+        ->check(CLI::IsMember({"N", "E", "O"}));
     cmd->add_option("--timeout-ms", options->timeout_ms, "Response timeout in milliseconds")
         ->capture_default_str()
         ->check(CLI::Range(1, 60000));

@@ -88,7 +88,9 @@ Subcommand add_dump_command(CLI::App& app) {
     cmd->add_option("--port,-p", options->port, "COM port number or device path")->required();
     cmd->add_option("--address,-a", options->address, "Modbus address of the relay (1-247)")
         ->required();
-    cmd->add_option("-o,--output", options->output, "Memory image file to write")->required();
+    cmd->add_option("-o,--output", options->output, "Memory image file to write")
+        ->required()
+        ->check(kNonEmptyPath);
     return {cmd, [options] { return run_dump(*options); }};
 }
 

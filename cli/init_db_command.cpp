@@ -9,7 +9,8 @@ namespace zklog::cli {
 Subcommand add_init_db_command(CLI::App& app) {
     auto* cmd = app.add_subcommand("init-db", "Create a new, empty log database.");
     auto path = std::make_shared<std::string>();
-    cmd->add_option("path", *path, "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)");
+    cmd->add_option("path", *path, "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)")
+        ->check(kNonEmptyPath);
     return {cmd, [path] {
                 const std::filesystem::path target =
                     path->empty() ? store::default_database_path(device::executable_dir())

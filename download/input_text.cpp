@@ -20,9 +20,11 @@ std::string_view trimmed(std::string_view text) {
 std::optional<std::int64_t> parse_whole_number(std::string_view text, std::int64_t min,
                                                std::int64_t max) {
     const std::string_view digits = trimmed(text);
-    if (digits.empty() || digits.size() > 18) {
+    if (digits.empty()) {
         return std::nullopt;
     }
+    // from_chars reports a number too large for the type, however many digits it has; a
+    // length cut-off would refuse small numbers written with many leading zeros instead.
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (error != std::errc{} || end != digits.data() + digits.size() || value < min ||

@@ -80,6 +80,22 @@ struct Options {
     int fail_pointer = 0;
 };
 
+// Counts, registers and request numbers. CLI11 takes "-1" for an unsigned 64-bit option as its
+// largest value, which would quietly mean "never"; and CLI::NonNegativeNumber names the largest
+// double in its message. A sign is refused here, in words.
+const CLI::Validator kCount(
+    [](const std::string& text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                   ? std::string()
+                   : "'" + text + "' is not a whole number (0 or more)";
+    },
+    "N");
+
+// An empty file name (a script's unset variable) would otherwise mean the option was not given.
+const CLI::Validator kFileName(
+    [](const std::string& text) { return text.empty() ? std::string("empty file name") : ""; },
+    "FILE");
+
 zklog::sim::RelayImage build_image(const Options& o) {
     zklog::sim::RelayImage image;
     if (!o.image.empty()) {
@@ -142,36 +158,53 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
 int main(int argc, char** argv) {
     CLI::App app{"Simulated temperature relay: serves a memory image over Modbus RTU on a pty"};
     Options o;
-    auto* image_opt = app.add_option("--image", o.image, "Memory image file (131072 bytes)");
-    auto* gen_opt = app.add_option("--generate", o.generate, "Generate N log records")
-                        ->check(CLI::NonNegativeNumber);
+    auto* image_opt =
+        app.add_option("--image", o.image, "Memory image file (131072 bytes)")->check(kFileName);
+    auto* gen_opt =
+        app.add_option("--generate", o.generate, "Generate N log records")->check(kCount);
     image_opt->excludes(gen_opt);
-    app.add_option("--seed", o.seed, "Seed for --generate")->needs(gen_opt);
+    app.add_option("--seed", o.seed, "Seed for --generate")->needs(gen_opt)->check(kCount);
     app.add_option("--address", o.address, "Modbus slave address")->check(CLI::Range(1, 247));
-    app.add_option("--link", o.link, "Symlink to create to the pty (removed at exit)");
-    app.add_option("--baud", o.baud, "Pace replies as at this speed (0: unpaced)")
-        ->check(CLI::NonNegativeNumber);
-    app.add_option("--write-image", o.write_image, "Save the served image to this file");
-    app.add_option("--pointer", o.pointer, "Override the log pointer (register 1024)");
-    app.add_option("--trace", o.trace, "Append one line per request received to this file");
+    app.add_option("--link", o.link, "Symlink to create to the pty (removed at exit)")
+        ->check(kFileName);
+    app.add_option("--baud", o.baud, "Pace replies as at this speed (0: unpaced)")->check(kCount);
+    app.add_option("--write-image", o.write_image, "Save the served image to this file")
+        ->check(kFileName);
+    app.add_option("--pointer", o.pointer, "Override the log pointer (register 1024)")
+        ->check(kCount);
+    app.add_option("--trace", o.trace, "Append one line per request received to this file")
+        ->check(kFileName);
     app.add_flag("--no-serve", o.no_serve, "Only build (and write) the image, then exit");
 
     app.add_option("--fail-pointer", o.fail_pointer,
                    "No answer to the first K reads starting at register 1024")
-        ->check(CLI::NonNegativeNumber);
-    app.add_option("--silent-at", o.silent_at, "No answer to reads starting at this register");
-    app.add_option("--silent-after", o.silent_after, "No answer to requests after the M-th");
-    app.add_option("--corrupt-request", o.corrupt, "Reply to request N with a wrong frame CRC");
-    auto* late_opt = app.add_option("--late-request", o.late, "Reply to request N late");
+        ->check(kCount);
+    app.add_option("--silent-at", o.silent_at, "No answer to reads starting at this register")
+        ->check(kCount);
+    app.add_option("--silent-after", o.silent_after, "No answer to requests after the M-th")
+        ->check(kCount);
+    app.add_option("--corrupt-request", o.corrupt, "Reply to request N with a wrong frame CRC")
+        ->check(kCount);
+    auto* late_opt =
+        app.add_option("--late-request", o.late, "Reply to request N late")->check(kCount);
     app.add_option("--late-ms", o.late_ms, "Delay of --late-request replies in ms")
         ->needs(late_opt)
-        ->check(CLI::NonNegativeNumber);
+        ->check(kCount);
     app.add_option("--exception-request", o.exception,
-                   "Answer request N with an illegal-data-address exception");
-    app.add_option("--hangup-after", o.hangup_after, "Close the pty after request M");
-    app.add_option("--bad-crc", o.bad_crc, "Record I (0-based from 2000) gets a wrong checksum");
+                   "Answer request N with an illegal-data-address exception")
+        ->check(kCount);
+    app.add_option("--hangup-after", o.hangup_after, "Close the pty after request M")
+        ->check(kCount);
+    app.add_option("--bad-crc", o.bad_crc, "Record I (0-based from 2000) gets a wrong checksum")
+        ->check(kCount);
 
-    CLI11_PARSE(app, argc, argv);
+    // Usage errors exit 2, as zklog-cli's do and as a missing --image/--generate does below,
+    // rather than with CLI11's own codes (104, 105...); 1 stays for errors while running.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : 2;
+    }
     if (o.image.empty() && !o.generate) {
         std::cerr << "zklog-sim: one of --image or --generate is required\n" << app.help();
         return 2;

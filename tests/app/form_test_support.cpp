@@ -2,6 +2,7 @@
 
 #include "device/port_path.h"
 #include "store/log_database.h"
+#include "store/log_fields.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -10,7 +11,11 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <SQLiteCpp/Statement.h>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace zklog::test {
 
@@ -33,8 +38,49 @@ FormControls controls_of(app::frmMain& form) {
             child<QPushButton>(form, "cmdGerar"),    child<QLabel>(form, "lblTexto")};
 }
 
+namespace {
+
+constexpr int kComNumbers = 9;
+
+// An exclusive lock on <exe dir>/COM<number>.lock, or -1 when `wait` is false and another case
+// holds it. The kernel drops it when a crashed case's process ends.
+int lock_com_number(int number, bool wait) {
+    const auto file = device::executable_dir() / ("COM" + std::to_string(number) + ".lock");
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw std::runtime_error("cannot open " + file.string());
+    }
+    if (::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+        ::close(fd);
+        if (wait) {
+            throw std::runtime_error("cannot lock " + file.string());
+        }
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 ComLink::ComLink(int number, const std::string& target)
-    : path_(device::executable_dir() / ("COM" + std::to_string(number))) {
+    : number_(number), lock_fd_(lock_com_number(number, true)) {
+    link_to(target);
+}
+
+ComLink::ComLink(const std::string& target) {
+    for (int number = 1; number <= kComNumbers && lock_fd_ < 0; ++number) {
+        lock_fd_ = lock_com_number(number, false);
+        number_ = number;
+    }
+    if (lock_fd_ < 0) {
+        number_ = 1;
+        lock_fd_ = lock_com_number(number_, true);
+    }
+    link_to(target);
+}
+
+void ComLink::link_to(const std::string& target) {
+    path_ = device::executable_dir() / ("COM" + std::to_string(number_));
     // A link left behind by a crashed earlier run is ours to replace.
     std::error_code ec;
     std::filesystem::remove(path_, ec);
@@ -43,6 +89,7 @@ ComLink::ComLink(int number, const std::string& target)
 
 ComLink::~ComLink() {
     remove();
+    ::close(lock_fd_);
 }
 
 void ComLink::remove() {
@@ -59,6 +106,32 @@ std::filesystem::path fresh_database(const TempDir& dir) {
 std::int64_t rows_in(const std::filesystem::path& database) {
     store::LogDatabase db(database);
     return db.row_count();
+}
+
+std::string table_contents(const std::filesystem::path& database) {
+    SQLite::Database db(database.string(), SQLite::OPEN_READONLY);
+    SQLite::Statement query(db, "SELECT * FROM LOG ORDER BY rowid");
+    std::string text;
+    while (query.executeStep()) {
+        for (int i = 0; i < query.getColumnCount(); ++i) {
+            const SQLite::Column column = query.getColumn(i);
+            text += column.isNull() ? std::string("NULL") : column.getString();
+            text += '|';
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+void add_rows(const std::filesystem::path& database, int count) {
+    store::LogDatabase db(database);
+    for (int i = 0; i < count; ++i) {
+        db.add_new();
+        db.update();
+    }
+    // NULL rows would compare equal whatever happened to them; give each its own values.
+    db.connection().exec("UPDATE LOG SET \"" + std::string(store::kLogFields[0].name) +
+                         "\" = 'linha ' || rowid");
 }
 
 std::optional<int> record_in_status(const QString& status) {

@@ -41,16 +41,25 @@ struct FormControls {
 FormControls controls_of(app::frmMain& form);
 
 // <folder of this test program>/COM<number> pointing at `target`, removed again on destruction.
+// The port field takes one digit, so cases running side by side share COM1 to COM9: each link
+// holds a lock on its number for its lifetime, and a case that asks for a number in use waits.
 class ComLink {
 public:
     ComLink(int number, const std::string& target);
+    // The first number from 1 to 9 no other case holds.
+    explicit ComLink(const std::string& target);
     ~ComLink();
     ComLink(const ComLink&) = delete;
     ComLink& operator=(const ComLink&) = delete;
 
+    int number() const { return number_; }
     void remove();
 
 private:
+    void link_to(const std::string& target);
+
+    int number_ = 0;
+    int lock_fd_ = -1;
     std::filesystem::path path_;
 };
 
@@ -58,6 +67,13 @@ private:
 std::filesystem::path fresh_database(const TempDir& dir);
 
 std::int64_t rows_in(const std::filesystem::path& database);
+
+// Every row of LOG in the order saved, one line each, so a test can tell whether the table was
+// touched at all.
+std::string table_contents(const std::filesystem::path& database);
+
+// Saves `count` rows with a few fields set, standing for an earlier download's.
+void add_rows(const std::filesystem::path& database, int count);
 
 // The record number of a "Lendo registro N..." status, if it is one.
 std::optional<int> record_in_status(const QString& status);

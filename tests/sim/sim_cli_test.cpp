@@ -109,5 +109,84 @@ TEST(SimCommand, MissingImageFailsInsteadOfServing) {
     EXPECT_THROW(test::SimProcess({"--image", dir.file("none.bin").string()}), std::runtime_error);
 }
 
+// A memory image file that is not one: the size it has is said, and nothing is served.
+TEST(SimInputFaults, ImageFileOfTheWrongSize) {
+    TempDir dir;
+    const auto write_bytes = [&](const std::string& name, std::size_t count) {
+        const auto path = dir.file(name);
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        const std::string bytes(count, '\0');
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path.string();
+    };
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {write_bytes("empty.bin", 0), "has 0 bytes, expected 131072"},
+        {write_bytes("short.bin", RelayImage::kFileBytes - 1), "has 131071 bytes, expected 131072"},
+        {write_bytes("long.bin", RelayImage::kFileBytes + 1), "has 131073 bytes, expected 131072"},
+        {dir.path().string(), "Is a directory"},
+        {dir.file("none.bin").string(), "No such file"},
+    };
+    for (const auto& [image, message] : cases) {
+        SCOPED_TRACE(image);
+        const auto r = run_sim("--image '" + image + "' --no-serve");
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_TRUE(contains(r.output, "zklog-sim: ")) << r.output;
+        EXPECT_TRUE(contains(r.output, message)) << r.output;
+    }
+}
+
+// Usage errors exit 2 and name the option and what it takes.
+TEST(SimInputFaults, MalformedOptionValues) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"--generate -1", "--generate: '-1' is not a whole number (0 or more)"},
+        {"--generate x", "--generate: 'x' is not a whole number"},
+        {"--generate ''", "--generate: '' is not a whole number"},
+        {"--generate 99999999999", "--generate"},
+        {"--generate 3 --seed -1", "--seed: '-1' is not a whole number"},
+        {"--seed 3", "--seed requires --generate"},
+        {"--generate 3 --address 0", "--address: Value 0 not in range 1 to 247"},
+        {"--generate 3 --address x", "--address"},
+        {"--generate 3 --baud -9600", "--baud: '-9600' is not a whole number"},
+        {"--generate 3 --pointer -1", "--pointer: '-1' is not a whole number"},
+        {"--generate 3 --pointer 65536", "--pointer"},
+        {"--generate 3 --fail-pointer -2", "--fail-pointer: '-2' is not a whole number"},
+        {"--generate 3 --silent-at +5", "--silent-at: '+5' is not a whole number"},
+        {"--generate 3 --silent-after -1", "--silent-after: '-1' is not a whole number"},
+        {"--generate 3 --hangup-after -1", "--hangup-after: '-1' is not a whole number"},
+        {"--generate 3 --corrupt-request 1e2", "--corrupt-request: '1e2' is not a whole number"},
+        {"--generate 3 --exception-request 0x10", "--exception-request: '0x10'"},
+        {"--generate 3 --bad-crc x", "--bad-crc: 'x' is not a whole number"},
+        {"--generate 3 --late-request 1 --late-ms -3", "--late-ms: '-3' is not a whole number"},
+        {"--generate 3 --late-ms 5", "--late-ms requires --late-request"},
+        {"--image ''", "--image: empty file name"},
+        {"--generate 3 --write-image ''", "--write-image: empty file name"},
+        {"--generate 3 --trace ''", "--trace: empty file name"},
+        {"--generate 3 --link ''", "--link: empty file name"},
+        {"", "one of --image or --generate is required"},
+    };
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(args);
+        // --no-serve: a value wrongly taken must not leave a simulator serving.
+        const auto r = run_sim(args + " --no-serve");
+        EXPECT_EQ(r.exit_code, 2) << r.output;
+        EXPECT_TRUE(contains(r.output, message)) << r.output;
+    }
+    EXPECT_EQ(run_sim("--help").exit_code, 0);
+}
+
+TEST(SimInputFaults, FilesItCannotWrite) {
+    TempDir dir;
+    auto r = run_sim("--generate 3 --no-serve --write-image " + dir.path().string());
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(contains(r.output, "cannot write memory image")) << r.output;
+    // These come when serving starts, before the pty path is printed.
+    EXPECT_THROW(test::SimProcess({"--generate", "3", "--trace", dir.file("no/t.txt").string()}),
+                 std::runtime_error);
+    EXPECT_THROW(test::SimProcess({"--generate", "3", "--link", dir.path().string()}),
+                 std::runtime_error);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path())) << "a folder is never replaced";
+}
+
 } // namespace
 } // namespace zklog::sim

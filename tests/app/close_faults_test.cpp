@@ -1,0 +1,207 @@
+// The window closed at the awkward moments of a download: between records, during the pointer
+// retries (when the window looks at no events) and while one of its message boxes waits. In
+// each the port is closed at the close, nothing is read and no box appears after it, no window
+// stays on screen and the rows saved are kept. The close is queued, as the title bar's X
+// delivers it.
+#include "sim/record_generator.h"
+#include "sim/relay_image.h"
+#include "sim/request_trace.h"
+#include "tests/app/close_watch.h"
+#include "tests/app/form_test_support.h"
+#include "tests/support/sim_process.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace zklog::test {
+namespace {
+
+const QString kReadFailed = QStringLiteral("Erro ao ler o LOG");
+
+class FrmMainCloseFaults : public ::testing::Test {
+protected:
+    void SetUp() override { show_and_activate(form); }
+
+    void click_start() { QTest::mouseClick(c.cmdGerar, Qt::LeftButton); }
+    void queue_close() { QMetaObject::invokeMethod(&form, &QWidget::close, Qt::QueuedConnection); }
+    // What the relay was asked, so far.
+    std::size_t requests() const { return sim::read_trace(trace).size(); }
+    std::vector<std::string> sim_args(std::vector<std::string> args) const {
+        args.insert(args.end(), {"--trace", trace.string()});
+        return args;
+    }
+
+    // What holds after every close, whenever it came.
+    void expect_clean_close(const CloseWatch& watch) {
+        // Anything queued behind the close (a box's own check) gets its turn.
+        QCoreApplication::processEvents();
+        EXPECT_EQ(watch.close_events(), 1);
+        EXPECT_TRUE(watch.hidden());
+        EXPECT_FALSE(watch.port_open_when_hidden()) << "the port must close with the window";
+        EXPECT_FALSE(form.port_open());
+        EXPECT_FALSE(watch.box_outlived_window()) << "a message box stayed after its window";
+        for (const SeenBox& box : watch.boxes()) {
+            EXPECT_FALSE(box.after_close) << "box after the close: " << box.text.toStdString();
+        }
+        EXPECT_EQ(requests(), requests_at_close) << "the relay was read after the close";
+        EXPECT_EQ(visible_windows(), 0) << "a window would keep the program running";
+    }
+
+    TempDir dir;
+    std::filesystem::path database = fresh_database(dir);
+    std::filesystem::path trace = dir.file("trace.txt");
+    app::frmMain form{database};
+    FormControls c = controls_of(form);
+    std::size_t requests_at_close = 0;
+};
+
+TEST_F(FrmMainCloseFaults, ClosedBetweenRecordsStopsBeforeTheNextRead) {
+    constexpr int kRecords = 50;
+    SimProcess sim(sim_args({"--generate", std::to_string(kRecords), "--baud", "9600"}));
+    ComLink link(sim.pty());
+    c.txtCOM->setText(QString::number(link.number()));
+
+    std::optional<int> record_at_close;
+    CloseWatch watch(form, [&] {
+        record_at_close = record_in_status(c.lblTexto->text());
+        requests_at_close = requests();
+    });
+    bool queued = false;
+    EventTap closer([&] {
+        const auto record = record_in_status(c.lblTexto->text());
+        if (!queued && record && *record >= 3) {
+            queued = true;
+            queue_close();
+        }
+    });
+    click_start();
+
+    ASSERT_TRUE(record_at_close) << "the close must arrive during the download";
+    EXPECT_LT(*record_at_close, kRecords);
+    EXPECT_GT(requests_at_close, 1u);
+    EXPECT_TRUE(watch.boxes().empty()) << watch.boxes().front().text.toStdString();
+    expect_clean_close(watch);
+    // Records 0 to N-1 were saved; N was shown as next and never read.
+    EXPECT_EQ(rows_in(database), *record_at_close);
+    EXPECT_EQ(c.lblTexto->text(), QStringLiteral("Lendo registro %1...").arg(*record_at_close));
+}
+
+// The pointer is asked six times without a look at events, so a close queued meanwhile is
+// delivered by the error box's own event loop: the box goes, and nothing follows.
+TEST_F(FrmMainCloseFaults, ClosedDuringThePointerRetriesTakesTheErrorBoxWithIt) {
+    add_rows(database, 4);
+    const std::string before = table_contents(database);
+    // The seventh read of the pointer would be answered: one more try would show.
+    SimProcess sim(sim_args({"--generate", "5", "--fail-pointer", "6"}));
+    ComLink link(sim.pty());
+    c.txtCOM->setText(QString::number(link.number()));
+
+    CloseWatch watch(form, [&] { requests_at_close = requests(); });
+    queue_close(); // waits in the queue while the click below reads
+    click_start();
+
+    ASSERT_EQ(watch.boxes().size(), 1u);
+    EXPECT_EQ(watch.boxes().front().text, kReadFailed);
+    EXPECT_EQ(requests_at_close, 6u) << "the close came before the retries ended";
+    for (const auto& request : sim::read_trace(trace)) {
+        EXPECT_EQ(request.first_register, 1024u);
+    }
+    expect_clean_close(watch);
+    EXPECT_EQ(table_contents(database), before);
+}
+
+TEST_F(FrmMainCloseFaults, ClosedWhileTheSuccessBoxIsOpen) {
+    constexpr int kRecords = 20;
+    SimProcess sim(sim_args({"--generate", std::to_string(kRecords)}));
+    ComLink link(sim.pty());
+    c.txtCOM->setText(QString::number(link.number()));
+
+    CloseWatch watch(form, [&] { requests_at_close = requests(); });
+    watch.close_at_first_box();
+    click_start();
+
+    ASSERT_EQ(watch.boxes().size(), 1u);
+    EXPECT_EQ(watch.boxes().front().text, QStringLiteral("Dados gravados com sucesso"));
+    expect_clean_close(watch);
+    EXPECT_EQ(rows_in(database), kRecords);
+}
+
+TEST_F(FrmMainCloseFaults, ClosedWhileARecordErrorBoxIsOpen) {
+    sim::RelayImage image;
+    const auto records = sim::generate_records(image, 10, 7);
+    SimProcess sim(sim_args(
+        {"--generate", "10", "--seed", "7", "--silent-at", std::to_string(records.at(2).start)}));
+    ComLink link(sim.pty());
+    c.txtCOM->setText(QString::number(link.number()));
+
+    CloseWatch watch(form, [&] { requests_at_close = requests(); });
+    watch.close_at_first_box();
+    click_start();
+
+    ASSERT_EQ(watch.boxes().size(), 1u);
+    EXPECT_EQ(watch.boxes().front().text, kReadFailed);
+    expect_clean_close(watch);
+    EXPECT_EQ(rows_in(database), 2);
+}
+
+TEST_F(FrmMainCloseFaults, ClosedWhileAnInputErrorBoxIsOpen) {
+    add_rows(database, 3);
+    const std::string before = table_contents(database);
+    SimProcess sim(sim_args({"--generate", "5"}));
+    ComLink link(sim.pty());
+    c.txtCOM->setText(QString::number(link.number()));
+    c.txtEnd->setText(QStringLiteral("0"));
+
+    CloseWatch watch(form, [&] { requests_at_close = requests(); });
+    watch.close_at_first_box();
+    click_start();
+
+    ASSERT_EQ(watch.boxes().size(), 1u);
+    EXPECT_EQ(watch.boxes().front().text, QStringLiteral("Endereço inválido."));
+    expect_clean_close(watch);
+    EXPECT_EQ(requests(), 0u);
+    EXPECT_EQ(table_contents(database), before);
+}
+
+TEST_F(FrmMainCloseFaults, ClosedWhileTheEmptyLogBoxIsOpen) {
+    add_rows(database, 3);
+    const std::string before = table_contents(database);
+    SimProcess sim(sim_args({"--generate", "5", "--pointer", "0"}));
+    ComLink link(sim.pty());
+    c.txtCOM->setText(QString::number(link.number()));
+
+    CloseWatch watch(form, [&] { requests_at_close = requests(); });
+    watch.close_at_first_box();
+    click_start();
+
+    ASSERT_EQ(watch.boxes().size(), 1u);
+    EXPECT_EQ(watch.boxes().front().text, QStringLiteral("O LOG está vazio!"));
+    expect_clean_close(watch);
+    EXPECT_EQ(table_contents(database), before);
+}
+
+// A second close (the X clicked again before the program ended) changes nothing.
+TEST_F(FrmMainCloseFaults, ClosingTwiceIsHarmless) {
+    SimProcess sim(sim_args({"--generate", "5"}));
+    ComLink link(sim.pty());
+    c.txtCOM->setText(QString::number(link.number()));
+    CloseWatch watch(form);
+    watch.close_at_first_box();
+    click_start();
+    ASSERT_EQ(watch.close_events(), 1);
+    EXPECT_FALSE(form.port_open());
+
+    form.close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form.port_open());
+    EXPECT_EQ(watch.boxes().size(), 1u);
+    EXPECT_EQ(visible_windows(), 0);
+    EXPECT_EQ(rows_in(database), 5);
+}
+
+} // namespace
+} // namespace zklog::test
