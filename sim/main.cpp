@@ -73,7 +73,8 @@ struct Options {
     std::string trace;
     bool no_serve = false;
     std::vector<std::uint32_t> silent_at;
-    std::vector<std::uint64_t> corrupt, late, exception;
+    std::vector<std::uint64_t> silent, corrupt, late, exception;
+    std::vector<std::uint64_t> wrong_address, truncated, noise, extra_word, missing_word;
     std::vector<std::uint32_t> bad_crc;
     std::optional<std::uint64_t> silent_after, hangup_after;
     int late_ms = 700;
@@ -108,12 +109,18 @@ zklog::sim::FaultPlan fault_plan(const Options& o) {
     plan.fail_pointer = o.fail_pointer;
     plan.silent_at.insert(o.silent_at.begin(), o.silent_at.end());
     plan.silent_after = o.silent_after;
+    plan.silent_requests.insert(o.silent.begin(), o.silent.end());
     plan.corrupt_requests.insert(o.corrupt.begin(), o.corrupt.end());
     plan.late_requests.insert(o.late.begin(), o.late.end());
     plan.late_delay = std::chrono::milliseconds(o.late_ms);
     plan.exception_requests.insert(o.exception.begin(), o.exception.end());
     plan.hangup_after = o.hangup_after;
     plan.bad_crc_records.insert(o.bad_crc.begin(), o.bad_crc.end());
+    plan.wrong_address_requests.insert(o.wrong_address.begin(), o.wrong_address.end());
+    plan.truncated_requests.insert(o.truncated.begin(), o.truncated.end());
+    plan.noise_requests.insert(o.noise.begin(), o.noise.end());
+    plan.extra_word_requests.insert(o.extra_word.begin(), o.extra_word.end());
+    plan.missing_word_requests.insert(o.missing_word.begin(), o.missing_word.end());
     return plan;
 }
 
@@ -161,6 +168,7 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
     app.add_option("--silent-at", o.silent_at, "No answer to reads starting at this register");
     app.add_option("--silent-after", o.silent_after, "No answer to requests after the M-th");
+    app.add_option("--silent-request", o.silent, "No answer to request N");
     app.add_option("--corrupt-request", o.corrupt, "Reply to request N with a wrong frame CRC");
     auto* late_opt = app.add_option("--late-request", o.late, "Reply to request N late");
     app.add_option("--late-ms", o.late_ms, "Delay of --late-request replies in ms")
@@ -170,6 +178,14 @@ int main(int argc, char** argv) {
                    "Answer request N with an illegal-data-address exception");
     app.add_option("--hangup-after", o.hangup_after, "Close the pty after request M");
     app.add_option("--bad-crc", o.bad_crc, "Record I (0-based from 2000) gets a wrong checksum");
+    app.add_option("--wrong-address-request", o.wrong_address,
+                   "Reply to request N as another slave address would (valid CRC)");
+    app.add_option("--truncate-request", o.truncated, "Send only the first part of reply N");
+    app.add_option("--noise-request", o.noise, "Send line noise just before reply N");
+    app.add_option("--extra-word-request", o.extra_word,
+                   "Reply to read N with one register more (valid CRC)");
+    app.add_option("--missing-word-request", o.missing_word,
+                   "Reply to read N with one register fewer (valid CRC)");
 
     CLI11_PARSE(app, argc, argv);
     if (o.image.empty() && !o.generate) {
