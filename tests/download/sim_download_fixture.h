@@ -96,6 +96,9 @@ protected:
         const auto begin = Clock::now();
         const auto result = procedure_->run(ui_);
         elapsed_ = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin);
+        // In the XML report (--gtest_output=xml), one attribute a run: how long each took.
+        ::testing::Test::RecordProperty("run" + std::to_string(++runs_) + "_ms",
+                                        std::to_string(elapsed_.count()));
         return result;
     }
 
@@ -161,6 +164,7 @@ protected:
     std::string image_file_;
     std::optional<SimProcess> sim_;
     std::chrono::milliseconds elapsed_{0};
+    int runs_ = 0;
 };
 
 } // namespace zklog::test
