@@ -2,6 +2,7 @@
 
 #include "device/port_path.h"
 
+#include <cerrno>
 #include <linux/serial.h>
 #include <modbus/modbus.h>
 #include <sys/ioctl.h>
@@ -23,6 +24,16 @@ void request_low_latency(int fd) {
         serial.flags |= ASYNC_LOW_LATENCY;
         (void)ioctl(fd, TIOCSSERIAL, &serial);
     }
+}
+
+// What libmodbus reports when the device file itself is gone rather than the relay silent or
+// garbled. A tty whose adapter was pulled, or a pty whose other side closed, is hung up for
+// good: read() returns 0 (libmodbus turns that into ECONNRESET) and write() fails with EIO, and
+// no reply will ever come through that descriptor again. ENXIO and ENODEV come from drivers
+// whose device is being removed, EBADF from a descriptor that is no longer there.
+bool port_is_gone(int error) {
+    return error == ECONNRESET || error == EIO || error == ENXIO || error == ENODEV ||
+           error == EBADF;
 }
 
 std::uint32_t whole_seconds(std::chrono::milliseconds ms) {
@@ -61,13 +72,33 @@ std::int32_t DeviceLink::open_path(const std::filesystem::path& device) {
                                 microseconds_part(settings_.response_timeout));
     modbus_set_byte_timeout(ctx, whole_seconds(settings_.byte_timeout),
                             microseconds_part(settings_.byte_timeout));
-    if (modbus_connect(ctx) == -1) {
-        modbus_free(ctx);
+    ctx_ = ctx;
+    if (!connect()) {
+        modbus_free(ctx_);
+        ctx_ = nullptr;
         return kOpenFailed;
     }
-    request_low_latency(modbus_get_socket(ctx));
-    ctx_ = ctx;
     return kOpenOk;
+}
+
+bool DeviceLink::connect() {
+    if (modbus_connect(ctx_) == -1) {
+        return false;
+    }
+    request_low_latency(modbus_get_socket(ctx_));
+    return true;
+}
+
+// The port is opened once per program run, so without this a pulled and replugged adapter (or
+// a relay restarted behind a COM link) would need the program restarted. The context still
+// holds the device path it was made with; connecting it again opens that same path, which
+// finds the adapter again once it is back under the same name.
+bool DeviceLink::reopen_lost_port() {
+    if (!connect()) {
+        return false;
+    }
+    port_lost_ = false;
+    return true;
 }
 
 std::int32_t DeviceLink::close_comm() {
@@ -75,6 +106,7 @@ std::int32_t DeviceLink::close_comm() {
     if (ctx_ == nullptr) {
         return 0;
     }
+    port_lost_ = false;
     modbus_close(ctx_);
     modbus_free(ctx_);
     ctx_ = nullptr;
@@ -88,6 +120,9 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
         count > kRegisterSpace - first_register || address > 247) {
         return kReadFailed;
     }
+    if (port_lost_ && !reopen_lost_port()) {
+        return kReadFailed;
+    }
     if (modbus_set_slave(ctx_, static_cast<int>(address)) == -1) {
         return kReadFailed;
     }
@@ -97,6 +132,14 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
     const int got = modbus_read_registers(ctx_, static_cast<int>(first_register),
                                           static_cast<int>(count), words_.data());
     if (got != static_cast<int>(count)) {
+        // Only a port that is gone is opened again. A timeout says nothing about the port: the
+        // relay may be busy or set to another address, and reopening would only cost time.
+        // Closed at once, not at the next read: a USB serial driver keeps the device name of a
+        // pulled adapter taken while it is held open, and the replugged one would get another.
+        if (got == -1 && port_is_gone(errno)) {
+            modbus_close(ctx_);
+            port_lost_ = true;
+        }
         return kReadFailed;
     }
     word_count_ = count;

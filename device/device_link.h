@@ -33,11 +33,14 @@ public:
     std::int32_t open_path(const std::filesystem::path& device);
     // Closes the port if one is open; always safe to call.
     std::int32_t close_comm();
+    // True from a successful open until close_comm, even while the port is lost (see modbus_rd).
     bool is_open() const { return ctx_ != nullptr; }
 
     // Reads `count` holding registers (function 0x03) from slave `address`, starting at
     // `first_register`. kReadOk when the word buffer now holds exactly those words; any other
     // value is a failure and leaves the buffer empty.
+    // A read that finds the port itself gone (adapter unplugged) closes it; the next read opens
+    // the same device path again first, and fails at once if it is still missing.
     std::uint32_t modbus_rd(std::uint32_t address, std::uint32_t first_register,
                             std::uint32_t count);
     // Word `index` of the last successful read, 0 to 65535; 0 past the words read.
@@ -47,8 +50,12 @@ public:
     std::span<const std::uint16_t> words() const { return {words_.data(), word_count_}; }
 
 private:
+    bool connect();
+    bool reopen_lost_port();
+
     SerialSettings settings_;
     _modbus* ctx_ = nullptr;
+    bool port_lost_ = false; // the context is closed and waits to open its device again
     std::array<std::uint16_t, kMaxWords> words_{};
     std::uint32_t word_count_ = 0;
 };

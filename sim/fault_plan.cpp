@@ -20,10 +20,21 @@ ReplyDecision FaultState::decide(std::uint64_t request, int function,
     if (is_read && plan_.silent_at.contains(first_register)) {
         d.answer = false;
     }
+    if (plan_.silent_requests.contains(request)) {
+        d.answer = false;
+    }
     d.exception = plan_.exception_requests.contains(request);
     d.corrupt = plan_.corrupt_requests.contains(request);
     if (plan_.late_requests.contains(request)) {
         d.extra_delay = plan_.late_delay;
+    }
+    d.wrong_address = plan_.wrong_address_requests.contains(request);
+    d.truncated = plan_.truncated_requests.contains(request);
+    d.noise_before = plan_.noise_requests.contains(request);
+    if (plan_.extra_word_requests.contains(request)) {
+        d.word_delta = 1;
+    } else if (plan_.missing_word_requests.contains(request)) {
+        d.word_delta = -1;
     }
     return d;
 }

@@ -15,12 +15,21 @@ struct FaultPlan {
     int fail_pointer = 0;                      // first N reads starting at register 1024: silent
     std::set<std::uint32_t> silent_at;         // reads starting at these registers: silent
     std::optional<std::uint64_t> silent_after; // every request after this one: silent
+    std::set<std::uint64_t> silent_requests;   // these requests: silent
     std::set<std::uint64_t> corrupt_requests;  // reply sent with a broken frame CRC
     std::set<std::uint64_t> late_requests;     // reply sent `late_delay` after it is due
     std::chrono::milliseconds late_delay{700};
     std::set<std::uint64_t> exception_requests; // illegal data address exception instead
     std::optional<std::uint64_t> hangup_after;  // the port goes away after this request
     std::set<std::uint32_t> bad_crc_records;    // records (walk order) with a wrong checksum
+    // The reply as another slave would send it, with a CRC that fits.
+    std::set<std::uint64_t> wrong_address_requests;
+    std::set<std::uint64_t> truncated_requests; // only the first part of the reply is sent
+    std::set<std::uint64_t> noise_requests;     // line noise goes out just before the reply
+    // A read reply carrying one register more, or one fewer, than asked, with a fitting CRC.
+    // A request in both sets gets the extra register.
+    std::set<std::uint64_t> extra_word_requests;
+    std::set<std::uint64_t> missing_word_requests;
 };
 
 struct ReplyDecision {
@@ -29,6 +38,10 @@ struct ReplyDecision {
     bool corrupt = false;
     std::chrono::milliseconds extra_delay{0};
     bool hang_up = false; // close the port once this request is dealt with
+    bool wrong_address = false;
+    bool truncated = false;
+    bool noise_before = false;
+    int word_delta = 0; // registers more (or, negative, fewer) than asked
 };
 
 // Decides, request by request, what the plan asks for. Keeps the count of pointer reads.

@@ -73,7 +73,8 @@ struct Options {
     std::string trace;
     bool no_serve = false;
     std::vector<std::uint32_t> silent_at;
-    std::vector<std::uint64_t> corrupt, late, exception;
+    std::vector<std::uint64_t> silent, corrupt, late, exception;
+    std::vector<std::uint64_t> wrong_address, truncated, noise, extra_word, missing_word;
     std::vector<std::uint32_t> bad_crc;
     std::optional<std::uint64_t> silent_after, hangup_after;
     int late_ms = 700;
@@ -124,12 +125,18 @@ zklog::sim::FaultPlan fault_plan(const Options& o) {
     plan.fail_pointer = o.fail_pointer;
     plan.silent_at.insert(o.silent_at.begin(), o.silent_at.end());
     plan.silent_after = o.silent_after;
+    plan.silent_requests.insert(o.silent.begin(), o.silent.end());
     plan.corrupt_requests.insert(o.corrupt.begin(), o.corrupt.end());
     plan.late_requests.insert(o.late.begin(), o.late.end());
     plan.late_delay = std::chrono::milliseconds(o.late_ms);
     plan.exception_requests.insert(o.exception.begin(), o.exception.end());
     plan.hangup_after = o.hangup_after;
     plan.bad_crc_records.insert(o.bad_crc.begin(), o.bad_crc.end());
+    plan.wrong_address_requests.insert(o.wrong_address.begin(), o.wrong_address.end());
+    plan.truncated_requests.insert(o.truncated.begin(), o.truncated.end());
+    plan.noise_requests.insert(o.noise.begin(), o.noise.end());
+    plan.extra_word_requests.insert(o.extra_word.begin(), o.extra_word.end());
+    plan.missing_word_requests.insert(o.missing_word.begin(), o.missing_word.end());
     return plan;
 }
 
@@ -183,6 +190,7 @@ int main(int argc, char** argv) {
         ->check(kCount);
     app.add_option("--silent-after", o.silent_after, "No answer to requests after the M-th")
         ->check(kCount);
+    app.add_option("--silent-request", o.silent, "No answer to request N")->check(kCount);
     app.add_option("--corrupt-request", o.corrupt, "Reply to request N with a wrong frame CRC")
         ->check(kCount);
     auto* late_opt =
@@ -196,6 +204,19 @@ int main(int argc, char** argv) {
     app.add_option("--hangup-after", o.hangup_after, "Close the pty after request M")
         ->check(kCount);
     app.add_option("--bad-crc", o.bad_crc, "Record I (0-based from 2000) gets a wrong checksum")
+        ->check(kCount);
+    app.add_option("--wrong-address-request", o.wrong_address,
+                   "Reply to request N as another slave address would (valid CRC)")
+        ->check(kCount);
+    app.add_option("--truncate-request", o.truncated, "Send only the first part of reply N")
+        ->check(kCount);
+    app.add_option("--noise-request", o.noise, "Send line noise just before reply N")
+        ->check(kCount);
+    app.add_option("--extra-word-request", o.extra_word,
+                   "Reply to read N with one register more (valid CRC)")
+        ->check(kCount);
+    app.add_option("--missing-word-request", o.missing_word,
+                   "Reply to read N with one register fewer (valid CRC)")
         ->check(kCount);
 
     // Usage errors exit 2, as zklog-cli's do and as a missing --image/--generate does below,

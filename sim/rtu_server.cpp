@@ -1,5 +1,7 @@
 #include "sim/rtu_server.h"
 
+#include "sim/frame_faults.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -144,8 +146,8 @@ void RtuServer::handle_request() {
         if (out.bytes.empty() && !out.hang_up) {
             return;
         }
-        if (decision.corrupt && !out.bytes.empty()) {
-            out.bytes.back() ^= 0xFF;
+        if (!out.bytes.empty()) {
+            spoil_reply(out.bytes, decision, entry);
         }
         out.due +=
             wire_time(static_cast<std::size_t>(length), out.bytes.size()) + decision.extra_delay;
@@ -154,6 +156,30 @@ void RtuServer::handle_request() {
     }
     schedule(std::move(out));
     send_due();
+}
+
+// The faults that reshape a finished frame, in the order a line would stack them: what the
+// slave sends (count, address, CRC), how much of it gets out, then noise before it.
+void RtuServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
+                            const TraceEntry& request) const {
+    if (decision.word_delta != 0 && !decision.exception) {
+        const std::uint32_t next = request.first_register + request.count;
+        const std::uint16_t next_word =
+            next < RelayImage::kRegisters ? mapping_->tab_registers[next] : 0;
+        change_word_count(bytes, decision.word_delta, next_word);
+    }
+    if (decision.wrong_address) {
+        from_other_slave(bytes);
+    }
+    if (decision.corrupt) {
+        bytes.back() ^= 0xFF;
+    }
+    if (decision.truncated) {
+        cut_short(bytes);
+    }
+    if (decision.noise_before) {
+        put_noise_before(bytes);
+    }
 }
 
 // libmodbus writes a reply with a plain write() on its socket. Pointing that socket at a pipe

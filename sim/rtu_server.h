@@ -51,6 +51,8 @@ private:
     void reset_context();
     void handle_request();
     std::vector<std::uint8_t> build_reply(const std::uint8_t* request, int length, bool exception);
+    void spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
+                     const TraceEntry& request) const;
     Clock::duration wire_time(std::size_t request_bytes, std::size_t reply_bytes) const;
     void send_due();
     void hang_up_when_read();

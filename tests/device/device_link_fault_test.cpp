@@ -64,11 +64,46 @@ TEST_F(DeviceLinkFault, LateReplyIsNotTakenForTheNextOne) {
     expect_words(2000, 10);
 }
 
+TEST_F(DeviceLinkFault, ReplyFromAnotherSlave) {
+    start({"--wrong-address-request", "2"});
+    expect_words(1024, 1);
+    expect_failure(2000, 10);
+    expect_words(2000, 10);
+}
+
+TEST_F(DeviceLinkFault, TruncatedReply) {
+    start({"--truncate-request", "1", "--truncate-request", "3"});
+    expect_failure(1024, 1);
+    expect_words(1024, 1);
+    expect_failure(2000, 10);
+    expect_words(2010, 8);
+}
+
+TEST_F(DeviceLinkFault, NoiseBeforeTheReply) {
+    start({"--noise-request", "2"});
+    expect_words(1024, 1);
+    expect_failure(2000, 10);
+    expect_words(2000, 10); // the rest of the spoilt reply is not taken for this one
+}
+
+TEST_F(DeviceLinkFault, ReplyForAnotherRegisterCount) {
+    start({"--extra-word-request", "1", "--missing-word-request", "2", "--missing-word-request",
+           "3"});
+    expect_failure(2000, 10);
+    expect_failure(2000, 10);
+    expect_failure(1024, 1); // no word at all
+    expect_words(1024, 1);
+    expect_words(2000, 10);
+}
+
 TEST_F(DeviceLinkFault, HangUpFailsFastAndKeepsFailing) {
     start({"--hangup-after", "2"});
     expect_words(1024, 1);
     expect_words(2000, 10);
-    for (int i = 0; i < 3; ++i) {
+    expect_failure(2010, 10);
+    // Gone from its path too, as an unplugged adapter: each read tries it again, in vain.
+    std::filesystem::remove(port_);
+    for (int i = 0; i < 2; ++i) {
         expect_failure(2010, 10);
     }
     EXPECT_EQ(link_.close_comm(), 1);

@@ -8,6 +8,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -20,11 +21,23 @@ protected:
     // Generous: the client gives up after 500 ms, but two tests share two cores.
     static constexpr std::chrono::milliseconds kFailBound{1500};
 
+    // The link is opened through `port_`, a symlink to the simulator's pty, so a test can take
+    // the port away or put another simulator behind the same path.
     void start(std::vector<std::string> extra = {}) {
+        sim_ = start_sim(std::move(extra));
+        point_port_at(sim_->pty());
+        ASSERT_EQ(link_.open_path(port_), device::DeviceLink::kOpenOk) << sim_->pty();
+    }
+
+    std::unique_ptr<SimProcess> start_sim(std::vector<std::string> extra = {}) {
         std::vector<std::string> args{"--image", write_image_file(dir_, pattern_image())};
         args.insert(args.end(), extra.begin(), extra.end());
-        sim_ = std::make_unique<SimProcess>(std::move(args));
-        ASSERT_EQ(link_.open_path(sim_->pty()), device::DeviceLink::kOpenOk) << sim_->pty();
+        return std::make_unique<SimProcess>(std::move(args));
+    }
+
+    void point_port_at(const std::filesystem::path& target) {
+        std::filesystem::remove(port_);
+        std::filesystem::create_symlink(target, port_);
     }
 
     // The read succeeds and returns exactly the image's words at `first`.
@@ -50,6 +63,7 @@ protected:
     }
 
     TempDir dir_;
+    std::filesystem::path port_ = dir_.file("ttyUSB0");
     std::unique_ptr<SimProcess> sim_;
     device::DeviceLink link_;
 };

@@ -68,6 +68,37 @@ TEST(FaultState, PerRequestFaultsHitOnlyTheirRequest) {
     EXPECT_TRUE(d5.answer);
 }
 
+TEST(FaultState, ReshapingFaultsHitOnlyTheirRequest) {
+    FaultPlan plan;
+    plan.silent_requests = {2};
+    plan.wrong_address_requests = {3};
+    plan.truncated_requests = {4};
+    plan.noise_requests = {5};
+    plan.extra_word_requests = {6, 8};
+    plan.missing_word_requests = {7, 8};
+    FaultState state(plan);
+    std::vector<ReplyDecision> d;
+    for (std::uint64_t n = 1; n <= 9; ++n) {
+        d.push_back(state.decide(n, kRead, 2000));
+    }
+    EXPECT_TRUE(d[0].answer);
+    EXPECT_FALSE(d[1].answer);
+    EXPECT_TRUE(d[2].wrong_address);
+    EXPECT_TRUE(d[3].truncated);
+    EXPECT_TRUE(d[4].noise_before);
+    EXPECT_EQ(d[5].word_delta, 1);
+    EXPECT_EQ(d[6].word_delta, -1);
+    EXPECT_EQ(d[7].word_delta, 1);
+    for (const std::size_t i : {0u, 8u}) {
+        EXPECT_TRUE(d[i].answer) << i;
+        EXPECT_FALSE(d[i].wrong_address || d[i].truncated || d[i].noise_before) << i;
+        EXPECT_EQ(d[i].word_delta, 0) << i;
+    }
+    for (std::size_t i = 2; i < 8; ++i) {
+        EXPECT_TRUE(d[i].answer) << i; // a reshaped reply is still sent
+    }
+}
+
 TEST(SpoilChecksums, BreaksExactlyTheChosenRecords) {
     RelayImage image;
     const auto records = generate_records(image, 10, 4);

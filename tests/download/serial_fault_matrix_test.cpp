@@ -1,0 +1,194 @@
+// Every fault of the relay or the line, at every kind of read the download makes: zklog must
+// end the run with the right message, give up within its timeouts, keep every row saved before
+// the fault exactly as read, and save nothing of the record it could not read whole.
+#include "download/messages.h"
+#include "tests/download/sim_download_fixture.h"
+
+#include <ostream>
+#include <tuple>
+
+namespace zklog::test {
+namespace {
+
+using download::DownloadResult;
+using download::kMsgCompleted;
+using download::kMsgReadFailed;
+using download::MessageIcon;
+
+struct LineFault {
+    const char* name;
+    const char* sim_option; // zklog-sim option that spoils the reply to one request number
+};
+
+const LineFault kFaults[] = {
+    {"Silence", "--silent-request"},
+    {"WrongSlaveAddress", "--wrong-address-request"},
+    {"CorruptedFrameCrc", "--corrupt-request"},
+    {"ExceptionReply", "--exception-request"},
+    {"TruncatedFrame", "--truncate-request"},
+    {"NoiseBeforeReply", "--noise-request"},
+    {"OneRegisterMore", "--extra-word-request"},
+    {"OneRegisterFewer", "--missing-word-request"},
+};
+
+// Names rather than bytes in failure messages.
+void PrintTo(const LineFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
+std::vector<std::string> fault_at(const LineFault& fault, std::uint64_t first, std::uint64_t last) {
+    std::vector<std::string> options;
+    for (std::uint64_t request = first; request <= last; ++request) {
+        options.insert(options.end(), {fault.sim_option, std::to_string(request)});
+    }
+    return options;
+}
+
+constexpr int kPointerAttempts = download::kPointerRetries + 1;
+
+class PointerRead : public SimDownload, public ::testing::TestWithParam<LineFault> {};
+
+TEST_P(PointerRead, FaultyAtEveryAttemptLeavesTheTableAsItWas) {
+    save_previous_rows(3);
+    serve(fault_at(GetParam(), 1, kPointerAttempts));
+    ui_.status = "before";
+    EXPECT_EQ(run(), DownloadResult::PointerReadFailed);
+    expect_no_hang(kPointerAttempts);
+
+    const auto& message = ui_.only_message();
+    EXPECT_EQ(message.text, kMsgReadFailed);
+    EXPECT_EQ(message.icon, MessageIcon::Exclamation);
+    EXPECT_EQ(message.title, "");
+    EXPECT_EQ(message.status_when_shown, "before");
+    EXPECT_TRUE(message.start_enabled_when_shown);
+    EXPECT_EQ(ui_.status, "before");
+    EXPECT_TRUE(ui_.start_enabled);
+    EXPECT_TRUE(ui_.start_enabled_at_yields.empty());
+    expect_previous_rows(3);
+    const auto reads = trace();
+    EXPECT_EQ(reads.size(), static_cast<std::size_t>(kPointerAttempts));
+    for (const auto& read : reads) {
+        EXPECT_EQ(read.first_register, download::kLogPointerRegister);
+    }
+}
+
+TEST_P(PointerRead, FaultyFiveTimesThenAnsweredGoesOn) {
+    save_previous_rows(3);
+    serve(fault_at(GetParam(), 1, kPointerAttempts - 1));
+    EXPECT_EQ(run(), DownloadResult::Completed);
+    expect_no_hang(kPointerAttempts);
+
+    EXPECT_EQ(ui_.only_message().text, kMsgCompleted);
+    EXPECT_EQ(ui_.status, "Lendo registro " + std::to_string(kRecords - 1) + "... FIM");
+    EXPECT_TRUE(ui_.start_enabled);
+    expect_first_records(records_.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, PointerRead, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+enum class Block { Base, SecondChannel, Differential, LoneChecksum };
+
+const char* block_name(Block block) {
+    switch (block) {
+    case Block::Base:
+        return "BaseBlock";
+    case Block::SecondChannel:
+        return "SecondChannelBlock";
+    case Block::Differential:
+        return "DifferentialBlock";
+    case Block::LoneChecksum:
+        return "LoneChecksumWord";
+    }
+    return "?";
+}
+
+void PrintTo(Block block, std::ostream* out) {
+    *out << block_name(block);
+}
+
+bool has_block(const sim::GeneratedRecord& record, Block block) {
+    switch (block) {
+    case Block::Base:
+        return true;
+    case Block::SecondChannel:
+        return (record.maps & sim::kMapZkb) != 0;
+    case Block::Differential:
+        return (record.maps & sim::kMapWpx) != 0;
+    case Block::LoneChecksum:
+        return (record.maps & sim::kMapWpx) == 0;
+    }
+    return false;
+}
+
+// The read of `block` within its record: its number (0 for the base block) and first register.
+std::pair<std::uint64_t, std::uint32_t> block_read(const sim::GeneratedRecord& record,
+                                                   Block block) {
+    const bool zkb = (record.maps & sim::kMapZkb) != 0;
+    switch (block) {
+    case Block::Base:
+        return {0, record.start};
+    case Block::SecondChannel:
+        return {1, record.start + 10};
+    case Block::Differential:
+    case Block::LoneChecksum:
+        return {zkb ? 2 : 1, record.start + (zkb ? 18 : 10)};
+    }
+    return {0, 0};
+}
+
+class RecordRead : public SimDownload,
+                   public ::testing::TestWithParam<std::tuple<LineFault, Block>> {
+protected:
+    // A record with the block, late enough that rows were saved before it.
+    std::size_t failing_record(Block block) const {
+        for (std::size_t i = 2; i < records_.size(); ++i) {
+            if (has_block(records_[i], block)) {
+                return i;
+            }
+        }
+        ADD_FAILURE() << "no generated record has a " << block_name(block);
+        return 2;
+    }
+};
+
+TEST_P(RecordRead, FaultEndsTheRunAndKeepsTheRowsBeforeIt) {
+    const auto& [fault, block] = GetParam();
+    const std::size_t failing = failing_record(block);
+    const auto [read_in_record, first_register] = block_read(records_[failing], block);
+    const std::uint64_t request = base_block_request(failing) + read_in_record;
+    save_previous_rows(3);
+    serve(fault_at(fault, request, request));
+    EXPECT_EQ(run(), DownloadResult::RecordReadFailed);
+    expect_no_hang(1);
+
+    const std::string progress = "Lendo registro " + std::to_string(failing) + "...";
+    const auto& message = ui_.only_message();
+    EXPECT_EQ(message.text, kMsgReadFailed);
+    EXPECT_EQ(message.icon, MessageIcon::Exclamation);
+    EXPECT_EQ(message.title, "");
+    EXPECT_EQ(message.status_when_shown, progress);
+    EXPECT_FALSE(message.start_enabled_when_shown);
+    EXPECT_EQ(ui_.status, block == Block::Base ? "Erro" : progress);
+    EXPECT_TRUE(ui_.start_enabled);
+    // The earlier download's rows are gone, the new ones up to the failing record are whole,
+    // and the failing record has left nothing behind.
+    expect_first_records(failing);
+    // The fault hit the intended read, and nothing was read after it.
+    const auto reads = trace();
+    ASSERT_EQ(reads.size(), request);
+    EXPECT_EQ(reads.back().first_register, first_register);
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, RecordRead,
+                         ::testing::Combine(::testing::ValuesIn(kFaults),
+                                            ::testing::Values(Block::Base, Block::SecondChannel,
+                                                              Block::Differential,
+                                                              Block::LoneChecksum)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "At" +
+                                    block_name(std::get<1>(info.param));
+                         });
+
+} // namespace
+} // namespace zklog::test
