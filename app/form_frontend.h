@@ -25,7 +25,7 @@ struct FormControls {
 class FormFrontend : public download::DownloadFrontend {
 public:
     // `window_open` tells whether the user has closed the window since the download began.
-    FormFrontend(FormControls controls, std::function<bool()> window_open)
+    FormFrontend(const FormControls& controls, std::function<bool()> window_open)
         : controls_(controls), window_open_(std::move(window_open)) {}
 
     void set_status_text(std::string_view text) override;

@@ -3,6 +3,7 @@
 // Prints the seconds the reads took; exits non-zero if any read fails.
 #include "sim/request_trace.h"
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -31,13 +32,13 @@ int main(int argc, char** argv) {
     // The same patience as zklog's default, so a lost reply costs both the same.
     modbus_set_response_timeout(ctx, 0, 500000);
 
-    std::uint16_t words[MODBUS_MAX_READ_REGISTERS];
+    std::array<std::uint16_t, MODBUS_MAX_READ_REGISTERS> words{};
     const auto start = std::chrono::steady_clock::now();
     for (const auto& read : reads) {
         const int count = static_cast<int>(read.count);
         if (modbus_set_slave(ctx, read.slave) == -1 ||
-            modbus_read_registers(ctx, static_cast<int>(read.first_register), count, words) !=
-                count) {
+            modbus_read_registers(ctx, static_cast<int>(read.first_register), count,
+                                  words.data()) != count) {
             std::fprintf(stderr, "read %llu (%u words at %u) failed: %s\n",
                          static_cast<unsigned long long>(read.request), read.count,
                          read.first_register, modbus_strerror(errno));

@@ -3,6 +3,7 @@
 #include "store/log_fields.h"
 
 #include <SQLiteCpp/Statement.h>
+#include <array>
 #include <charconv>
 
 namespace zklog::cli {
@@ -36,9 +37,9 @@ std::string csv_field(std::string_view text) {
 }
 
 std::string shortest_double(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return {buffer.data(), result.ptr};
 }
 
 long write_log_csv(SQLite::Database& db, std::ostream& out) {

@@ -1,9 +1,14 @@
 // zklog-cli: the relay log download without a window, for scripts and support.
 #include "cli/commands.h"
 
+#include <cstdlib>
+#include <exception>
+#include <iostream>
 #include <vector>
 
-int main(int argc, char** argv) {
+// The commands report their own failures; anything they leave uncaught (building the command
+// line, memory) ends with a message and the generic failure status instead of an abort.
+int main(int argc, char** argv) try {
     CLI::App app{"Downloads the event log of a ZKA/ZKB temperature relay into LOG_ZKA_ZKB.db.",
                  "zklog-cli"};
     app.require_subcommand(1);
@@ -25,4 +30,7 @@ int main(int argc, char** argv) {
         }
     }
     return zklog::cli::kExitUsage;
+} catch (const std::exception& error) {
+    std::cerr << "zklog-cli: " << error.what() << '\n';
+    return EXIT_FAILURE;
 }

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <span>
 
-struct _modbus; // libmodbus context
+struct _modbus; // NOLINT(bugprone-reserved-identifier): libmodbus context, its own tag
 
 namespace zklog::device {
 

@@ -1,5 +1,6 @@
 #include "device/port_path.h"
 
+#include <array>
 #include <string>
 #include <system_error>
 
@@ -20,7 +21,7 @@ std::optional<std::filesystem::path> com_port_path(int number,
         return std::nullopt;
     }
     const std::string index = std::to_string(number - 1);
-    const std::filesystem::path candidates[] = {
+    const std::array<std::filesystem::path, 4> candidates = {
         exe_dir / ("COM" + std::to_string(number)),
         "/dev/ttyUSB" + index,
         "/dev/ttyACM" + index,

@@ -5,6 +5,7 @@
 #include "sim/rtu_server.h"
 
 #include <CLI/CLI.hpp>
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -25,8 +27,8 @@ extern "C" void on_stop_signal(int) {
 
 // Self-pipe: the handler only writes a byte, the server loop polls for it.
 int install_stop_handlers() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    std::array<int, 2> fds{};
+    if (pipe2(fds.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
         throw std::system_error(errno, std::generic_category(), "pipe");
     }
     g_stop_write = fds[1];
@@ -42,7 +44,7 @@ int install_stop_handlers() {
 // A link the user chose, e.g. <exe dir>/COM3, so the client finds the pty by port number.
 class PortLink {
 public:
-    PortLink(const std::filesystem::path& link, const std::string& target) : link_(link) {
+    PortLink(std::filesystem::path link, const std::string& target) : link_(std::move(link)) {
         if (std::filesystem::is_symlink(link_)) {
             std::filesystem::remove(link_);
         } else if (std::filesystem::exists(link_)) {
@@ -162,7 +164,8 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+// Any failure, in setting up the options as in serving, ends with a message instead of an abort.
+int main(int argc, char** argv) try {
     CLI::App app{"Simulated temperature relay: serves a memory image over Modbus RTU on a pty"};
     Options o;
     auto* image_opt =
@@ -230,17 +233,15 @@ int main(int argc, char** argv) {
         std::cerr << "zklog-sim: one of --image or --generate is required\n" << app.help();
         return 2;
     }
-    try {
-        const auto image = build_image(o);
-        if (!o.write_image.empty()) {
-            image.save(o.write_image);
-        }
-        if (o.no_serve) {
-            return 0;
-        }
-        return serve(o, image);
-    } catch (const std::exception& e) {
-        std::cerr << "zklog-sim: " << e.what() << '\n';
-        return 1;
+    const auto image = build_image(o);
+    if (!o.write_image.empty()) {
+        image.save(o.write_image);
     }
+    if (o.no_serve) {
+        return 0;
+    }
+    return serve(o, image);
+} catch (const std::exception& e) {
+    std::cerr << "zklog-sim: " << e.what() << '\n';
+    return 1;
 }

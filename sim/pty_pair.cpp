@@ -1,5 +1,6 @@
 #include "sim/pty_pair.h"
 
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
@@ -31,11 +32,11 @@ void set_cloexec(int fd) {
 } // namespace
 
 PtyPair::PtyPair() {
-    char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+    std::array<char, 256> name{};
+    if (openpty(&master_, &slave_, name.data(), nullptr, nullptr) != 0) {
         throw std::system_error(errno, std::generic_category(), "openpty");
     }
-    slave_path_ = name;
+    slave_path_ = name.data();
     set_cloexec(master_);
     set_cloexec(slave_);
     try {

@@ -3,6 +3,7 @@
 #include "device/word_ops.h"
 #include "sim/random_source.h"
 
+#include <array>
 #include <stdexcept>
 
 namespace zklog::sim {
@@ -11,14 +12,14 @@ namespace {
 
 // Words that sit at the edges of the signed and unsigned ranges, so decoding is exercised where
 // sign handling goes wrong.
-constexpr std::uint16_t kExtremeWords[] = {0x8000, 0x7FFF, 0xFFFF, 0x0000, 0x8001};
+constexpr std::array<std::uint16_t, 5> kExtremeWords = {0x8000, 0x7FFF, 0xFFFF, 0x0000, 0x8001};
 
 struct Clock {
     int year, month, day, hour, minute, second;
 };
 
 int days_in_month(int month, int year) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return (month == 2 && year % 4 == 0) ? 29 : kDays[month - 1];
 }
 
@@ -144,7 +145,8 @@ std::vector<GeneratedRecord> generate_records(RelayImage& image, int count, std:
         r.start = start;
         r.maps = maps;
         if (i > 0) {
-            advance(clock, rnd.chance(1, 3) ? rnd.between(1, 59) : rnd.between(60, 4 * 3600));
+            advance(clock, rnd.chance(1, 3) ? rnd.between(1, 59)
+                                            : rnd.between(60, std::int64_t{4} * 3600));
         }
         r.day = clock.day;
         r.month = clock.month;
@@ -179,16 +181,16 @@ std::vector<GeneratedRecord> generate_records(RelayImage& image, int count, std:
         if (maps & kMapZkb) {
             r.relays2 = static_cast<std::uint8_t>(make.flags(8));
             r.errors2 = make.flags(14);
-            std::uint16_t block[8] = {r.relays2,         r.errors2,        make.tenths(),
-                                      make.tenths(),     make.tenths(),    make.tenths(),
-                                      make.hundredths(), make.hundredths()};
+            const std::array<std::uint16_t, 8> block = {
+                r.relays2,     r.errors2,     make.tenths(),     make.tenths(),
+                make.tenths(), make.tenths(), make.hundredths(), make.hundredths()};
             r.rtd3 = static_cast<std::int16_t>(block[2]);
             r.rtd4 = static_cast<std::int16_t>(block[3]);
             r.enrolamento2 = static_cast<std::int16_t>(block[4]);
             r.enrolamento3 = static_cast<std::int16_t>(block[5]);
             r.tc3 = block[6];
             r.tc4 = block[7];
-            words.insert(words.end(), std::begin(block), std::end(block));
+            words.insert(words.end(), block.begin(), block.end());
         }
         if (maps & kMapWpx) {
             for (auto& d : r.dif) {

@@ -23,7 +23,7 @@ RelayImage RelayImage::load(const std::filesystem::path& file) {
         throw ImageError("cannot read memory image " + file.string());
     }
     RelayImage image;
-    for (std::uint32_t i = 0; i < kRegisters; ++i) {
+    for (std::size_t i = 0; i < kRegisters; ++i) {
         image.words_[i] = static_cast<std::uint16_t>((bytes[2 * i] << 8) | bytes[2 * i + 1]);
     }
     return image;
@@ -31,7 +31,7 @@ RelayImage RelayImage::load(const std::filesystem::path& file) {
 
 void RelayImage::save(const std::filesystem::path& file) const {
     std::vector<unsigned char> bytes(kFileBytes);
-    for (std::uint32_t i = 0; i < kRegisters; ++i) {
+    for (std::size_t i = 0; i < kRegisters; ++i) {
         bytes[2 * i] = static_cast<unsigned char>(words_[i] >> 8);
         bytes[2 * i + 1] = static_cast<unsigned char>(words_[i] & 0xFFu);
     }

@@ -17,7 +17,7 @@ public:
 class RelayImage {
 public:
     static constexpr std::uint32_t kRegisters = 65536;
-    static constexpr std::uintmax_t kFileBytes = 2u * kRegisters;
+    static constexpr std::uintmax_t kFileBytes = std::uintmax_t{2} * kRegisters;
     static constexpr std::uint32_t kPointerRegister = 1024;
     static constexpr std::uint32_t kLogStart = 2000;
     // The last register a record may start at; such a record may run to 18144.

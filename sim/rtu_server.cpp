@@ -3,6 +3,7 @@
 #include "sim/frame_faults.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <modbus/modbus.h>
@@ -20,7 +21,7 @@ RtuServer::RtuServer(const RelayImage& image, ServerOptions options)
         throw std::runtime_error("cannot allocate the register map");
     }
     std::copy(image.words().begin(), image.words().end(), mapping_->tab_registers);
-    if (pipe2(capture_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (pipe2(capture_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
         modbus_mapping_free(mapping_);
         throw std::system_error(errno, std::generic_category(), "pipe");
     }
@@ -79,8 +80,8 @@ void RtuServer::run(int stop_fd) {
         }
         // Once the port is about to go, later requests stay unread: they must get no answer.
         const bool listen = pty_.is_open() && !hangup_check_;
-        pollfd fds[2] = {{stop_fd, POLLIN, 0}, {pty_.master(), POLLIN, 0}};
-        const int ready = ppoll(fds, listen ? 2 : 1, wake ? &timeout : nullptr, nullptr);
+        std::array<pollfd, 2> fds = {{{stop_fd, POLLIN, 0}, {pty_.master(), POLLIN, 0}}};
+        const int ready = ppoll(fds.data(), listen ? 2 : 1, wake ? &timeout : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) {
             throw std::system_error(errno, std::generic_category(), "ppoll");
         }
@@ -111,9 +112,9 @@ void RtuServer::hang_up_when_read() {
 }
 
 void RtuServer::handle_request() {
-    std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+    std::array<std::uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> request{};
     const auto received = Clock::now();
-    const int length = modbus_receive(ctx_, request);
+    const int length = modbus_receive(ctx_, request.data());
     if (length == 0) {
         reset_context();
         return;
@@ -142,7 +143,7 @@ void RtuServer::handle_request() {
     out.hang_up = decision.hang_up;
     out.due = received;
     if (decision.answer) {
-        out.bytes = build_reply(request, length, decision.exception);
+        out.bytes = build_reply(request.data(), length, decision.exception);
         if (out.bytes.empty() && !out.hang_up) {
             return;
         }
@@ -195,13 +196,13 @@ std::vector<std::uint8_t> RtuServer::build_reply(const std::uint8_t* request, in
     modbus_set_socket(ctx_, pty_.master());
 
     std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[512];
+    std::array<std::uint8_t, 512> chunk{};
     for (;;) {
-        const ssize_t got = read(capture_[0], chunk, sizeof chunk);
+        const ssize_t got = read(capture_[0], chunk.data(), chunk.size());
         if (got <= 0) {
             break;
         }
-        bytes.insert(bytes.end(), chunk, chunk + got);
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
     }
     return bytes;
 }

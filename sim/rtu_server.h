@@ -7,6 +7,7 @@
 #include "sim/relay_image.h"
 #include "sim/request_trace.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -15,8 +16,8 @@
 #include <string>
 #include <vector>
 
-struct _modbus;
-struct _modbus_mapping_t;
+struct _modbus;           // NOLINT(bugprone-reserved-identifier): libmodbus's own tag
+struct _modbus_mapping_t; // NOLINT(bugprone-reserved-identifier): libmodbus's own tag
 
 namespace zklog::sim {
 
@@ -63,7 +64,7 @@ private:
     PtyPair pty_;
     _modbus* ctx_ = nullptr;
     _modbus_mapping_t* mapping_ = nullptr;
-    int capture_[2] = {-1, -1};
+    std::array<int, 2> capture_ = {-1, -1};
     std::unique_ptr<TraceWriter> trace_;
     std::uint64_t requests_ = 0;
     std::vector<Outgoing> outgoing_; // in order of `due`

@@ -98,7 +98,7 @@ void ComLink::remove() {
 }
 
 std::filesystem::path fresh_database(const TempDir& dir) {
-    const auto path = store::default_database_path(dir.path());
+    auto path = store::default_database_path(dir.path());
     store::create_database(path);
     return path;
 }

@@ -84,10 +84,15 @@ TEST(BaseBlockFlags, ErrorFlagsBitZeroIsZKBAndBitsAboveThirteenMeanNothing) {
 }
 
 TEST(BaseBlockReadings, SignedTenthsForRtdAndWindingHundredthsForTc) {
-    const std::pair<std::uint16_t, double> tenths[] = {
-        {0x0000, 0.0},    {0x00FA, 25.0}, {0x7FFF, 3276.7}, {0x8000, -3276.8},
-        {0xFC18, -100.0}, {0xFFEC, -2.0}, {0xFFFF, -0.1},
-    };
+    const auto tenths = std::to_array<std::pair<std::uint16_t, double>>({
+        {0x0000, 0.0},
+        {0x00FA, 25.0},
+        {0x7FFF, 3276.7},
+        {0x8000, -3276.8},
+        {0xFC18, -100.0},
+        {0xFFEC, -2.0},
+        {0xFFFF, -0.1},
+    });
     for (const auto& [word, value] : tenths) {
         auto row = decoded({0, 0, 0, 0, 0, 0, word, word, 0, word});
         EXPECT_EQ(real_of(row, "RTD1"), value) << std::hex << word;

@@ -2,6 +2,7 @@
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <array>
 #include <bit>
 #include <gtest/gtest.h>
 
@@ -115,8 +116,9 @@ void expect_row_matches(const store::LogRow& row, const sim::GeneratedRecord& r,
                           "TC3", "TC4"});
     }
     if (r.maps & sim::kMapWpx) {
-        const char* names[] = {"Dif Instantaneo1", "Dif Instantaneo2", "Dif Instantaneo3",
-                               "Dif Filtrado1",    "Dif Filtrado2",    "Dif Filtrado3"};
+        const std::array<const char*, 6> names = {"Dif Instantaneo1", "Dif Instantaneo2",
+                                                  "Dif Instantaneo3", "Dif Filtrado1",
+                                                  "Dif Filtrado2",    "Dif Filtrado3"};
         for (int i = 0; i < 6; ++i) {
             expect_real(row, names[i], r.dif[i] / 10.0);
         }

@@ -32,10 +32,10 @@ TEST(RelayImageFile, WordsAreBigEndian) {
     write_bytes(dir.file("img"), 131072, 0);
     {
         std::fstream f(dir.file("img"), std::ios::binary | std::ios::in | std::ios::out);
-        f.seekp(2 * 1024);
+        f.seekp(std::streamoff{2} * 1024);
         f.put(static_cast<char>(0x12));
         f.put(static_cast<char>(0x34));
-        f.seekp(2 * 65535);
+        f.seekp(std::streamoff{2} * 65535);
         f.put(static_cast<char>(0xAB));
         f.put(static_cast<char>(0xCD));
     }

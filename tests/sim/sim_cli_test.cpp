@@ -4,6 +4,7 @@
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
+#include <array>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -25,10 +26,10 @@ RunResult run_sim(const std::string& args) {
         throw std::runtime_error("cannot run " + command);
     }
     RunResult result;
-    char buffer[4096];
+    std::array<char, 4096> buffer{};
     std::size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.output.append(buffer, n);
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        result.output.append(buffer.data(), n);
     }
     const int status = pclose(pipe);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

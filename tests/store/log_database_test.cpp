@@ -2,9 +2,10 @@
 #include "tests/support/temp_dir.h"
 
 #include <SQLiteCpp/Exception.h>
+#include <array>
+#include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -170,8 +171,8 @@ TEST(LogDatabaseOpen, DefaultPathIsTheFixedNameInTheFolder) {
 
 // A writer killed at any moment keeps every row it reported saved, and the file stays sound.
 TEST_F(LogDatabaseTest, RowsSavedBeforeAKillOfTheWriterAreAllThere) {
-    int report[2];
-    ASSERT_EQ(pipe(report), 0);
+    std::array<int, 2> report{};
+    ASSERT_EQ(pipe(report.data()), 0);
     const pid_t writer = fork();
     ASSERT_GE(writer, 0);
     if (writer == 0) {

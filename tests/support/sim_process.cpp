@@ -1,5 +1,6 @@
 #include "tests/support/sim_process.h"
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -73,13 +74,14 @@ int decode_status(int status) {
 SimProcess::SimProcess(std::vector<std::string> args) {
     args.insert(args.begin(), ZKLOG_SIM_PATH);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
 
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) {
+    std::array<int, 2> out{};
+    if (pipe2(out.data(), O_CLOEXEC) != 0) {
         throw std::system_error(errno, std::generic_category(), "pipe");
     }
     posix_spawn_file_actions_t actions;

@@ -2,13 +2,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <system_error>
 
 namespace zklog::test {
 
 TempDir::TempDir() {
-    char pattern[] = "/tmp/zklog-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
+    std::string pattern = "/tmp/zklog-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
         throw std::system_error(errno, std::generic_category(), "mkdtemp");
     }
     path_ = pattern;
