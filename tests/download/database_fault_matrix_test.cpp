@@ -30,9 +30,7 @@ std::filesystem::path new_database(const test::TempDir& dir) {
 class DatabaseFaultMatrix : public ::testing::Test {
 protected:
     DatabaseFaultMatrix() {
-        sim::RelayImage image;
-        records_ = sim::generate_records(image, kRecords, 77);
-        sim_.emplace(std::vector<std::string>{"--image", test::write_image_file(dir_, image)});
+        sim_.emplace(std::vector<std::string>{"--image", test::write_image_file(dir_, image_)});
         ui_.port = sim_->pty();
     }
 
@@ -92,7 +90,8 @@ protected:
 
     test::TempDir dir_;
     std::filesystem::path db_path_ = new_database(dir_);
-    std::vector<sim::GeneratedRecord> records_;
+    sim::RelayImage image_;
+    std::vector<sim::GeneratedRecord> records_ = sim::generate_records(image_, kRecords, 77);
     std::optional<test::SimProcess> sim_;
     store::LogDatabase database_{db_path_};
     device::DeviceLink link_;
