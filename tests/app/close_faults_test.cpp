@@ -51,6 +51,22 @@ protected:
         EXPECT_EQ(visible_windows(), 0) << "a window would keep the program running";
     }
 
+    // Starts a download from a relay run with `sim_options` and closes the window as soon as
+    // its first message box opens, which must read `box_text`.
+    void close_at_the_box(const std::vector<std::string>& sim_options, const QString& box_text) {
+        SimProcess sim(sim_args(sim_options));
+        ComLink link(sim.pty());
+        c.txtCOM->setText(QString::number(link.number()));
+
+        CloseWatch watch(form, [&] { requests_at_close = requests(); });
+        watch.close_at_first_box();
+        click_start();
+
+        ASSERT_EQ(watch.boxes().size(), 1u);
+        EXPECT_EQ(watch.boxes().front().text, box_text);
+        expect_clean_close(watch);
+    }
+
     TempDir dir;
     std::filesystem::path database = fresh_database(dir);
     std::filesystem::path trace = dir.file("trace.txt");
@@ -116,53 +132,25 @@ TEST_F(FrmMainCloseFaults, ClosedDuringThePointerRetriesTakesTheErrorBoxWithIt) 
 
 TEST_F(FrmMainCloseFaults, ClosedWhileTheSuccessBoxIsOpen) {
     constexpr int kRecords = 20;
-    SimProcess sim(sim_args({"--generate", std::to_string(kRecords)}));
-    ComLink link(sim.pty());
-    c.txtCOM->setText(QString::number(link.number()));
-
-    CloseWatch watch(form, [&] { requests_at_close = requests(); });
-    watch.close_at_first_box();
-    click_start();
-
-    ASSERT_EQ(watch.boxes().size(), 1u);
-    EXPECT_EQ(watch.boxes().front().text, QStringLiteral("Dados gravados com sucesso"));
-    expect_clean_close(watch);
+    close_at_the_box({"--generate", std::to_string(kRecords)},
+                     QStringLiteral("Dados gravados com sucesso"));
     EXPECT_EQ(rows_in(database), kRecords);
 }
 
 TEST_F(FrmMainCloseFaults, ClosedWhileARecordErrorBoxIsOpen) {
     sim::RelayImage image;
     const auto records = sim::generate_records(image, 10, 7);
-    SimProcess sim(sim_args(
-        {"--generate", "10", "--seed", "7", "--silent-at", std::to_string(records.at(2).start)}));
-    ComLink link(sim.pty());
-    c.txtCOM->setText(QString::number(link.number()));
-
-    CloseWatch watch(form, [&] { requests_at_close = requests(); });
-    watch.close_at_first_box();
-    click_start();
-
-    ASSERT_EQ(watch.boxes().size(), 1u);
-    EXPECT_EQ(watch.boxes().front().text, kReadFailed);
-    expect_clean_close(watch);
+    close_at_the_box(
+        {"--generate", "10", "--seed", "7", "--silent-at", std::to_string(records.at(2).start)},
+        kReadFailed);
     EXPECT_EQ(rows_in(database), 2);
 }
 
 TEST_F(FrmMainCloseFaults, ClosedWhileAnInputErrorBoxIsOpen) {
     add_rows(database, 3);
     const std::string before = table_contents(database);
-    SimProcess sim(sim_args({"--generate", "5"}));
-    ComLink link(sim.pty());
-    c.txtCOM->setText(QString::number(link.number()));
     c.txtEnd->setText(QStringLiteral("0"));
-
-    CloseWatch watch(form, [&] { requests_at_close = requests(); });
-    watch.close_at_first_box();
-    click_start();
-
-    ASSERT_EQ(watch.boxes().size(), 1u);
-    EXPECT_EQ(watch.boxes().front().text, QStringLiteral("Endereço inválido."));
-    expect_clean_close(watch);
+    close_at_the_box({"--generate", "5"}, QStringLiteral("Endereço inválido."));
     EXPECT_EQ(requests(), 0u);
     EXPECT_EQ(table_contents(database), before);
 }
@@ -170,17 +158,7 @@ TEST_F(FrmMainCloseFaults, ClosedWhileAnInputErrorBoxIsOpen) {
 TEST_F(FrmMainCloseFaults, ClosedWhileTheEmptyLogBoxIsOpen) {
     add_rows(database, 3);
     const std::string before = table_contents(database);
-    SimProcess sim(sim_args({"--generate", "5", "--pointer", "0"}));
-    ComLink link(sim.pty());
-    c.txtCOM->setText(QString::number(link.number()));
-
-    CloseWatch watch(form, [&] { requests_at_close = requests(); });
-    watch.close_at_first_box();
-    click_start();
-
-    ASSERT_EQ(watch.boxes().size(), 1u);
-    EXPECT_EQ(watch.boxes().front().text, QStringLiteral("O LOG está vazio!"));
-    expect_clean_close(watch);
+    close_at_the_box({"--generate", "5", "--pointer", "0"}, QStringLiteral("O LOG está vazio!"));
     EXPECT_EQ(table_contents(database), before);
 }
 
