@@ -1,10 +1,7 @@
 #include "bench/decoded_rows.h"
 
-#include "device/word_ops.h"
 #include "download/base_block.h"
-#include "download/differential_block.h"
-#include "download/record_checksum.h"
-#include "download/second_channel_block.h"
+#include "download/record_decoder.h"
 #include "sim/record_generator.h"
 #include "store/log_fields.h"
 
@@ -15,22 +12,12 @@ namespace zklog::bench {
 namespace {
 
 store::LogRow decode(std::span<const std::uint16_t> words) {
-    using namespace download;
     store::LogRow row;
-    const auto base = words.first(kBaseBlockWords);
-    const std::uint32_t maps = decode_base_block(base, row);
-    RecordChecksum checksum(base);
-    std::size_t at = kBaseBlockWords;
-    if (device::bit_test(maps, kMapZKB) == 1) {
-        const auto block = words.subspan(at, kSecondChannelWords);
-        decode_second_channel_block(block, row);
-        checksum.feed(block);
-        at += kSecondChannelWords;
-    }
-    if (device::bit_test(maps, kMapWPX) == 1) {
-        decode_differential_block(words.subspan(at, kDifferentialWords), checksum, row);
-    } else {
-        check_lone_checksum(words.subspan(at, kLoneChecksumWords), checksum, row);
+    download::RecordDecoder record(words.first(download::kBaseBlockWords), row);
+    std::size_t at = download::kBaseBlockWords;
+    while (const std::uint32_t count = record.next_block_words()) {
+        record.decode_next(words.subspan(at, count));
+        at += count;
     }
     return row;
 }

@@ -1,12 +1,9 @@
 #include "download/log_download.h"
 
-#include "device/word_ops.h"
 #include "download/base_block.h"
-#include "download/differential_block.h"
 #include "download/input_text.h"
 #include "download/messages.h"
-#include "download/record_checksum.h"
-#include "download/second_channel_block.h"
+#include "download/record_decoder.h"
 
 #include <exception>
 #include <optional>
@@ -91,31 +88,13 @@ void Run::read_record() {
         throw BaseBlockFailed{};
     }
     log_address_ += kBaseBlockWords;
-    store::LogRow& row = database_.add_new();
-    const std::uint32_t map_flags = decode_base_block(link_.words(), row);
-    RecordChecksum checksum(link_.words());
-
-    if (device::bit_test(map_flags, kMapZKB) == 1) {
-        if (!read(log_address_, kSecondChannelWords)) {
+    RecordDecoder record(link_.words(), database_.add_new());
+    while (const std::uint32_t count = record.next_block_words()) {
+        if (!read(log_address_, count)) {
             throw LaterBlockFailed{};
         }
-        log_address_ += kSecondChannelWords;
-        decode_second_channel_block(link_.words(), row);
-        checksum.feed(link_.words());
-    }
-
-    if (device::bit_test(map_flags, kMapWPX) == 1) {
-        if (!read(log_address_, kDifferentialWords)) {
-            throw LaterBlockFailed{};
-        }
-        log_address_ += kDifferentialWords;
-        decode_differential_block(link_.words(), checksum, row);
-    } else {
-        if (!read(log_address_, kLoneChecksumWords)) {
-            throw LaterBlockFailed{};
-        }
-        log_address_ += kLoneChecksumWords;
-        check_lone_checksum(link_.words(), checksum, row);
+        log_address_ += count;
+        record.decode_next(link_.words());
     }
     database_.update();
 }

@@ -2,11 +2,8 @@
 // download reads them, and stops on any row the table could not take as it is meant to be:
 // a text longer than its column's maximum or not UTF-8, a checksum field out of its range, or
 // a reading that is not a finite number.
-#include "device/word_ops.h"
 #include "download/base_block.h"
-#include "download/differential_block.h"
-#include "download/record_checksum.h"
-#include "download/second_channel_block.h"
+#include "download/record_decoder.h"
 #include "store/log_fields.h"
 #include "store/log_row.h"
 #include "tests/support/utf8_text.h"
@@ -85,35 +82,16 @@ std::size_t decode_record(std::span<const std::uint16_t> words) {
         return 0;
     }
     store::LogRow row;
-    const auto base = words.first(kBaseBlockWords);
-    const std::uint32_t map_flags = decode_base_block(base, row);
-    RecordChecksum checksum(base);
+    RecordDecoder record(words.first(kBaseBlockWords), row);
     std::size_t used = kBaseBlockWords;
-
-    if (device::bit_test(map_flags, kMapZKB) == 1) {
-        if (words.size() - used < kSecondChannelWords) {
+    while (const std::uint32_t count = record.next_block_words()) {
+        if (words.size() - used < count) {
             check_row(row, false);
             return 0;
         }
-        const auto block = words.subspan(used, kSecondChannelWords);
-        decode_second_channel_block(block, row);
-        checksum.feed(block);
-        used += kSecondChannelWords;
+        record.decode_next(words.subspan(used, count));
+        used += count;
     }
-
-    const std::size_t last_words =
-        device::bit_test(map_flags, kMapWPX) == 1 ? kDifferentialWords : kLoneChecksumWords;
-    if (words.size() - used < last_words) {
-        check_row(row, false);
-        return 0;
-    }
-    const auto last = words.subspan(used, last_words);
-    if (last_words == kDifferentialWords) {
-        decode_differential_block(last, checksum, row);
-    } else {
-        check_lone_checksum(last, checksum, row);
-    }
-    used += last_words;
     check_row(row, true);
     return used;
 }
