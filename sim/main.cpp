@@ -74,13 +74,8 @@ struct Options {
     std::optional<std::uint16_t> pointer;
     std::string trace;
     bool no_serve = false;
-    std::vector<std::uint32_t> silent_at;
-    std::vector<std::uint64_t> silent, corrupt, late, exception;
-    std::vector<std::uint64_t> wrong_address, truncated, noise, extra_word, missing_word;
-    std::vector<std::uint32_t> bad_crc;
-    std::optional<std::uint64_t> silent_after, hangup_after;
+    zklog::sim::FaultPlan faults;
     int late_ms = 700;
-    int fail_pointer = 0;
 };
 
 // Counts, registers and request numbers. CLI11 takes "-1" for an unsigned 64-bit option as its
@@ -99,6 +94,31 @@ const CLI::Validator kFileName(
     [](const std::string& text) { return text.empty() ? std::string("empty file name") : ""; },
     "FILE");
 
+// The faults that hit the requests given by number, each a set in the fault plan.
+struct RequestFault {
+    const char* option;
+    std::set<std::uint64_t> zklog::sim::FaultPlan::*requests;
+    const char* help;
+};
+
+const std::array<RequestFault, 8> kRequestFaults{{
+    {"--silent-request", &zklog::sim::FaultPlan::silent_requests, "No answer to request N"},
+    {"--corrupt-request", &zklog::sim::FaultPlan::corrupt_requests,
+     "Reply to request N with a wrong frame CRC"},
+    {"--exception-request", &zklog::sim::FaultPlan::exception_requests,
+     "Answer request N with an illegal-data-address exception"},
+    {"--wrong-address-request", &zklog::sim::FaultPlan::wrong_address_requests,
+     "Reply to request N as another slave address would (valid CRC)"},
+    {"--truncate-request", &zklog::sim::FaultPlan::truncated_requests,
+     "Send only the first part of reply N"},
+    {"--noise-request", &zklog::sim::FaultPlan::noise_requests,
+     "Send line noise just before reply N"},
+    {"--extra-word-request", &zklog::sim::FaultPlan::extra_word_requests,
+     "Reply to read N with one register more (valid CRC)"},
+    {"--missing-word-request", &zklog::sim::FaultPlan::missing_word_requests,
+     "Reply to read N with one register fewer (valid CRC)"},
+}};
+
 zklog::sim::RelayImage build_image(const Options& o) {
     zklog::sim::RelayImage image;
     if (!o.image.empty()) {
@@ -114,32 +134,12 @@ zklog::sim::RelayImage build_image(const Options& o) {
     if (o.pointer) {
         image.set_pointer(*o.pointer);
     }
-    const std::set<std::uint32_t> bad(o.bad_crc.begin(), o.bad_crc.end());
+    const auto& bad = o.faults.bad_crc_records;
     const auto spoiled = zklog::sim::spoil_checksums(image, bad);
     if (spoiled < bad.size()) {
         std::cerr << "zklog-sim: only " << spoiled << " of the --bad-crc records exist\n";
     }
     return image;
-}
-
-zklog::sim::FaultPlan fault_plan(const Options& o) {
-    zklog::sim::FaultPlan plan;
-    plan.fail_pointer = o.fail_pointer;
-    plan.silent_at.insert(o.silent_at.begin(), o.silent_at.end());
-    plan.silent_after = o.silent_after;
-    plan.silent_requests.insert(o.silent.begin(), o.silent.end());
-    plan.corrupt_requests.insert(o.corrupt.begin(), o.corrupt.end());
-    plan.late_requests.insert(o.late.begin(), o.late.end());
-    plan.late_delay = std::chrono::milliseconds(o.late_ms);
-    plan.exception_requests.insert(o.exception.begin(), o.exception.end());
-    plan.hangup_after = o.hangup_after;
-    plan.bad_crc_records.insert(o.bad_crc.begin(), o.bad_crc.end());
-    plan.wrong_address_requests.insert(o.wrong_address.begin(), o.wrong_address.end());
-    plan.truncated_requests.insert(o.truncated.begin(), o.truncated.end());
-    plan.noise_requests.insert(o.noise.begin(), o.noise.end());
-    plan.extra_word_requests.insert(o.extra_word.begin(), o.extra_word.end());
-    plan.missing_word_requests.insert(o.missing_word.begin(), o.missing_word.end());
-    return plan;
 }
 
 int serve(const Options& o, const zklog::sim::RelayImage& image) {
@@ -150,7 +150,8 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
     if (!o.trace.empty()) {
         server_options.trace = o.trace;
     }
-    server_options.faults = fault_plan(o);
+    server_options.faults = o.faults;
+    server_options.faults.late_delay = std::chrono::milliseconds(o.late_ms);
     zklog::sim::RtuServer server(image, std::move(server_options));
     std::optional<PortLink> link;
     if (!o.link.empty()) {
@@ -186,41 +187,28 @@ int main(int argc, char** argv) try {
         ->check(kFileName);
     app.add_flag("--no-serve", o.no_serve, "Only build (and write) the image, then exit");
 
-    app.add_option("--fail-pointer", o.fail_pointer,
+    auto& faults = o.faults;
+    app.add_option("--fail-pointer", faults.fail_pointer,
                    "No answer to the first K reads starting at register 1024")
         ->check(kCount);
-    app.add_option("--silent-at", o.silent_at, "No answer to reads starting at this register")
+    app.add_option("--silent-at", faults.silent_at, "No answer to reads starting at this register")
         ->check(kCount);
-    app.add_option("--silent-after", o.silent_after, "No answer to requests after the M-th")
-        ->check(kCount);
-    app.add_option("--silent-request", o.silent, "No answer to request N")->check(kCount);
-    app.add_option("--corrupt-request", o.corrupt, "Reply to request N with a wrong frame CRC")
+    app.add_option("--silent-after", faults.silent_after, "No answer to requests after the M-th")
         ->check(kCount);
     auto* late_opt =
-        app.add_option("--late-request", o.late, "Reply to request N late")->check(kCount);
+        app.add_option("--late-request", faults.late_requests, "Reply to request N late")
+            ->check(kCount);
     app.add_option("--late-ms", o.late_ms, "Delay of --late-request replies in ms")
         ->needs(late_opt)
         ->check(kCount);
-    app.add_option("--exception-request", o.exception,
-                   "Answer request N with an illegal-data-address exception")
+    app.add_option("--hangup-after", faults.hangup_after, "Close the pty after request M")
         ->check(kCount);
-    app.add_option("--hangup-after", o.hangup_after, "Close the pty after request M")
+    app.add_option("--bad-crc", faults.bad_crc_records,
+                   "Record I (0-based from 2000) gets a wrong checksum")
         ->check(kCount);
-    app.add_option("--bad-crc", o.bad_crc, "Record I (0-based from 2000) gets a wrong checksum")
-        ->check(kCount);
-    app.add_option("--wrong-address-request", o.wrong_address,
-                   "Reply to request N as another slave address would (valid CRC)")
-        ->check(kCount);
-    app.add_option("--truncate-request", o.truncated, "Send only the first part of reply N")
-        ->check(kCount);
-    app.add_option("--noise-request", o.noise, "Send line noise just before reply N")
-        ->check(kCount);
-    app.add_option("--extra-word-request", o.extra_word,
-                   "Reply to read N with one register more (valid CRC)")
-        ->check(kCount);
-    app.add_option("--missing-word-request", o.missing_word,
-                   "Reply to read N with one register fewer (valid CRC)")
-        ->check(kCount);
+    for (const RequestFault& fault : kRequestFaults) {
+        app.add_option(fault.option, faults.*fault.requests, fault.help)->check(kCount);
+    }
 
     // Usage errors exit 2, as zklog-cli's do and as a missing --image/--generate does below,
     // rather than with CLI11's own codes (104, 105...); 1 stays for errors while running.
