@@ -116,11 +116,13 @@ std::int32_t DeviceLink::close_comm() {
 std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_register,
                                     std::uint32_t count) {
     word_count_ = 0;
+    last_error_ = EINVAL;
     if (ctx_ == nullptr || count == 0 || count > kMaxWords || first_register >= kRegisterSpace ||
         count > kRegisterSpace - first_register || address > 247) {
         return kReadFailed;
     }
     if (port_lost_ && !reopen_lost_port()) {
+        last_error_ = ENODEV;
         return kReadFailed;
     }
     if (modbus_set_slave(ctx_, static_cast<int>(address)) == -1) {
@@ -132,6 +134,7 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
     const int got = modbus_read_registers(ctx_, static_cast<int>(first_register),
                                           static_cast<int>(count), words_.data());
     if (got != static_cast<int>(count)) {
+        last_error_ = got == -1 ? errno : EMBBADDATA;
         // Only a port that is gone is opened again. A timeout says nothing about the port: the
         // relay may be busy or set to another address, and reopening would only cost time.
         // Closed at once, not at the next read: a USB serial driver keeps the device name of a
@@ -143,6 +146,7 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
         return kReadFailed;
     }
     word_count_ = count;
+    last_error_ = 0;
     return kReadOk;
 }
 

@@ -46,6 +46,10 @@ public:
     // Word `index` of the last successful read, 0 to 65535; 0 past the words read.
     std::uint32_t modbus_var(std::uint32_t index) const;
     std::uint32_t words_read() const { return word_count_; }
+    // Why the last read failed, as an errno value: ETIMEDOUT when the relay stayed silent,
+    // libmodbus's EMBX* codes for an exception reply (EMBXILADD, EMBXILVAL, ...), EMBBADCRC and
+    // the like for a garbled reply, EINVAL for a request the link refused. 0 after a success.
+    int last_error() const { return last_error_; }
     // The words of the last successful read (empty after a failed one).
     std::span<const std::uint16_t> words() const { return {words_.data(), word_count_}; }
 
@@ -58,6 +62,7 @@ private:
     bool port_lost_ = false; // the context is closed and waits to open its device again
     std::array<std::uint16_t, kMaxWords> words_{};
     std::uint32_t word_count_ = 0;
+    int last_error_ = 0;
 };
 
 } // namespace zklog::device
