@@ -15,6 +15,11 @@ struct SerialSettings {
     // How long a reply may fall silent between two of its bytes. RTU ends a frame after 3.5
     // characters of silence; the margin covers USB adapters that pass bytes on in bursts.
     std::chrono::milliseconds byte_timeout{100};
+    // How much later than the response timeout a relay may still answer (one busy writing its
+    // log does). After a read timed out, a request for something else waits this long at most
+    // for that late reply to pass, so that it is never taken as the answer to another request.
+    // 0 for a bus scan, where every silent address would otherwise cost it again.
+    std::chrono::milliseconds late_reply_window{500};
 };
 
 } // namespace zklog::device
