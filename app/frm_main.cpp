@@ -129,6 +129,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (!unloaded_) {
         unloaded_ = true;
         link_.close_comm();
+        // A file copied once the window is gone must hold every row, also when a download
+        // was cut short by this close or another program holds the file open.
+        (void)database_.checkpoint();
     }
     for (QMessageBox* box : findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly)) {
         box->reject();

@@ -32,6 +32,9 @@ void ConsoleFrontend::stop_on_signals() {
     struct sigaction action {};
     action.sa_handler = request_stop;
     sigemptyset(&action.sa_mask);
+    // A signal that lands in a system call (a write to the port, a save) must not make that
+    // call fail: it would be reported as a device or database error instead of a stop.
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
@@ -41,6 +44,10 @@ void ConsoleFrontend::set_status_text(std::string_view) {}
 void ConsoleFrontend::show_message(std::string_view text, download::MessageIcon, std::string_view) {
     clear_progress_line();
     std::cout << text << std::endl;
+}
+
+bool ConsoleFrontend::stop_requested() {
+    return g_stop_requested != 0;
 }
 
 bool ConsoleFrontend::yield() {

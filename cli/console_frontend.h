@@ -26,6 +26,8 @@ public:
 
     // SIGINT and SIGTERM stop the download at the next record, keeping the saved rows.
     static void stop_on_signals();
+    // True once SIGINT or SIGTERM has come.
+    static bool stop_requested();
 
 private:
     void clear_progress_line();

@@ -1,10 +1,13 @@
 #include "cli/commands.h"
 #include "cli/console_frontend.h"
+#include "device/baud_rates.h"
 #include "device/port_path.h"
 #include "download/log_download.h"
 #include "download/messages.h"
 
+#include <charconv>
 #include <iostream>
+#include <optional>
 
 namespace zklog::cli {
 
@@ -19,6 +22,23 @@ struct DownloadOptions {
     device::SerialSettings serial;
     int timeout_ms = 500;
 };
+
+// Only the rates a tty can be set to: libmodbus would run any other number at 9600, unsaid.
+const CLI::Validator kStandardBaud(
+    [](const std::string& text) {
+        int baud = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), baud);
+        if (error == std::errc() && end == text.data() + text.size() &&
+            device::is_standard_baud(baud)) {
+            return std::string();
+        }
+        std::string rates;
+        for (const int rate : device::kStandardBauds) {
+            rates += (rates.empty() ? "" : ", ") + std::to_string(rate);
+        }
+        return "Value " + text + " is not a standard baud rate (" + rates + ")";
+    },
+    "RATE");
 
 int exit_code(download::DownloadResult result) {
     using download::DownloadResult;
@@ -48,18 +68,31 @@ int run_download(DownloadOptions& options) {
                                  : std::filesystem::path(options.database);
     options.serial.response_timeout = std::chrono::milliseconds(options.timeout_ms);
     options.serial.parity = options.parity.front();
+    std::optional<store::LogDatabase> database;
     try {
-        store::LogDatabase database(db_path);
-        device::DeviceLink link(options.serial);
-        download::LogDownload procedure(link, database);
-        ConsoleFrontend frontend(options.port, options.address, options.whole);
-        ConsoleFrontend::stop_on_signals();
-        return exit_code(procedure.run(frontend));
+        database.emplace(db_path);
     } catch (const std::exception& error) {
-        // Opening the database: its own text says what is wrong (missing file, no table LOG).
-        std::cout << download::kMsgDatabaseError << error.what() << std::endl;
+        // Its own text says what is wrong: missing file, no table LOG, write-protected.
+        std::cout << download::kMsgDatabaseOpenFailed << error.what() << std::endl;
         return kExitDatabaseError;
     }
+    device::DeviceLink link(options.serial);
+    download::LogDownload procedure(link, *database);
+    ConsoleFrontend frontend(options.port, options.address, options.whole);
+    ConsoleFrontend::stop_on_signals();
+    const download::DownloadResult result = procedure.run(frontend);
+    if (!procedure.file_whole()) {
+        std::cerr << "zklog-cli: aviso: outro programa impediu que todas as linhas fossem "
+                     "gravadas no próprio arquivo "
+                  << db_path.string() << "; elas estão no arquivo " << db_path.string()
+                  << "-wal ao lado dele\n";
+    }
+    // However the signal found the download (between records, in a read, in a save), the
+    // user asked it to stop: the rows saved so far stay, and the exit says it was stopped.
+    if (ConsoleFrontend::stop_requested()) {
+        return kExitInterrupted;
+    }
+    return exit_code(result);
 }
 
 } // namespace
@@ -75,10 +108,9 @@ Subcommand add_download_command(CLI::App& app) {
     cmd->add_option("--db", options->database,
                     "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)")
         ->check(kNonEmptyPath);
-    // A bounded range: CLI::PositiveNumber names the largest double in its message.
-    cmd->add_option("--baud", options->serial.baud, "Baud rate")
+    cmd->add_option("--baud", options->serial.baud, "Baud rate (a standard rate, 50 to 4000000)")
         ->capture_default_str()
-        ->check(CLI::Range(1, 4000000));
+        ->check(kStandardBaud);
     // Taken as text: as a char option, "NE" was refused with only "--parity: NE".
     cmd->add_option("--parity", options->parity, "Parity: N, E or O")
         ->capture_default_str()

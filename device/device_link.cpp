@@ -1,30 +1,24 @@
 #include "device/device_link.h"
 
+#include "device/baud_rates.h"
 #include "device/port_path.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
-#include <linux/serial.h>
 #include <modbus/modbus.h>
-#include <sys/ioctl.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace zklog::device {
 
 namespace {
 
+using Clock = LateReplyWindow::Clock;
+
 // The highest register plus one: a read may not run past register 65535, since the request
 // frame carries the start address in 16 bits and a larger one would silently wrap around.
 constexpr std::uint32_t kRegisterSpace = 0x10000;
-
-// USB serial adapters (FTDI and alike) hold received bytes for up to their latency timer
-// (16 ms by default) before passing them on; low-latency mode hands each reply over at once.
-// Best effort: a pty or a driver without the setting keeps its default.
-void request_low_latency(int fd) {
-    serial_struct serial{};
-    if (ioctl(fd, TIOCGSERIAL, &serial) == 0) {
-        serial.flags |= ASYNC_LOW_LATENCY;
-        (void)ioctl(fd, TIOCSSERIAL, &serial);
-    }
-}
 
 // What libmodbus reports when the device file itself is gone rather than the relay silent or
 // garbled. A tty whose adapter was pulled, or a pty whose other side closed, is hung up for
@@ -36,6 +30,13 @@ bool port_is_gone(int error) {
            error == EBADF;
 }
 
+// A reply that the line spoilt: a wrong frame CRC, a frame that does not fit the request (noise
+// ahead of a reply shifts its bytes), a corrupted address byte. A valid exception reply is the
+// relay's answer, and silence is the relay's too: neither is asked again.
+bool reply_was_garbled(int error) {
+    return error == EMBBADCRC || error == EMBBADDATA || error == EMBBADSLAVE || error == EMBMDATA;
+}
+
 std::uint32_t whole_seconds(std::chrono::milliseconds ms) {
     return static_cast<std::uint32_t>(ms.count() / 1000);
 }
@@ -44,9 +45,14 @@ std::uint32_t microseconds_part(std::chrono::milliseconds ms) {
     return static_cast<std::uint32_t>((ms.count() % 1000) * 1000);
 }
 
+void set_response_timeout(modbus_t* ctx, std::chrono::milliseconds timeout) {
+    modbus_set_response_timeout(ctx, whole_seconds(timeout), microseconds_part(timeout));
+}
+
 } // namespace
 
-DeviceLink::DeviceLink(SerialSettings settings) : settings_(settings) {}
+DeviceLink::DeviceLink(SerialSettings settings)
+    : settings_(settings), late_replies_(settings.response_timeout, settings.late_reply_window) {}
 
 DeviceLink::~DeviceLink() {
     close_comm();
@@ -63,16 +69,20 @@ std::int32_t DeviceLink::open_comm(std::int32_t port) {
 
 std::int32_t DeviceLink::open_path(const std::filesystem::path& device) {
     close_comm();
+    // libmodbus falls back to 9600 baud for a rate the line cannot run, without a word.
+    if (!is_standard_baud(settings_.baud)) {
+        return kOpenFailed;
+    }
     modbus_t* ctx = modbus_new_rtu(device.c_str(), settings_.baud, settings_.parity,
                                    settings_.data_bits, settings_.stop_bits);
     if (ctx == nullptr) {
         return kOpenFailed;
     }
-    modbus_set_response_timeout(ctx, whole_seconds(settings_.response_timeout),
-                                microseconds_part(settings_.response_timeout));
+    set_response_timeout(ctx, settings_.response_timeout);
     modbus_set_byte_timeout(ctx, whole_seconds(settings_.byte_timeout),
                             microseconds_part(settings_.byte_timeout));
     ctx_ = ctx;
+    device_ = device;
     if (!connect()) {
         modbus_free(ctx_);
         ctx_ = nullptr;
@@ -82,10 +92,15 @@ std::int32_t DeviceLink::open_path(const std::filesystem::path& device) {
 }
 
 bool DeviceLink::connect() {
-    if (modbus_connect(ctx_) == -1) {
+    if (!claim_.lock(device_)) {
         return false;
     }
-    request_low_latency(modbus_get_socket(ctx_));
+    if (modbus_connect(ctx_) == -1) {
+        claim_.abandon();
+        return false;
+    }
+    claim_.hold(modbus_get_socket(ctx_));
+    late_replies_.settled();
     return true;
 }
 
@@ -101,13 +116,24 @@ bool DeviceLink::reopen_lost_port() {
     return true;
 }
 
+// Closed at once, not at the next read: a USB serial driver keeps the device name of a pulled
+// adapter taken while it is held open, and the replugged one would get another.
+void DeviceLink::lose_port() {
+    claim_.abandon();
+    modbus_close(ctx_);
+    port_lost_ = true;
+}
+
 std::int32_t DeviceLink::close_comm() {
     word_count_ = 0;
     if (ctx_ == nullptr) {
         return 0;
     }
+    if (!port_lost_) {
+        claim_.release();
+        modbus_close(ctx_);
+    }
     port_lost_ = false;
-    modbus_close(ctx_);
     modbus_free(ctx_);
     ctx_ = nullptr;
     return 1;
@@ -128,26 +154,94 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
     if (modbus_set_slave(ctx_, static_cast<int>(address)) == -1) {
         return kReadFailed;
     }
-    // A reply that came after an earlier request had timed out still waits in the input; left
-    // there, it would be taken as the answer to this request. Drop it before asking.
-    modbus_flush(ctx_);
-    const int got = modbus_read_registers(ctx_, static_cast<int>(first_register),
-                                          static_cast<int>(count), words_.data());
-    if (got != static_cast<int>(count)) {
-        last_error_ = got == -1 ? errno : EMBBADDATA;
-        // Only a port that is gone is opened again. A timeout says nothing about the port: the
-        // relay may be busy or set to another address, and reopening would only cost time.
-        // Closed at once, not at the next read: a USB serial driver keeps the device name of a
-        // pulled adapter taken while it is held open, and the replugged one would get another.
-        if (got == -1 && port_is_gone(errno)) {
-            modbus_close(ctx_);
-            port_lost_ = true;
-        }
-        return kReadFailed;
+    const ReadRequest request{address, first_register, count};
+    auto before = late_replies_.before(request, Clock::now());
+    if (before == LateReplyWindow::Before::AwaitLateReply) {
+        await_late_reply();
+        before = LateReplyWindow::Before::Send;
     }
-    word_count_ = count;
-    last_error_ = 0;
-    return kReadOk;
+    for (int attempt = 0;; ++attempt) {
+        const ReadOutcome outcome = read_once(request, before);
+        last_error_ = outcome.error;
+        if (outcome.error == 0) {
+            word_count_ = count;
+            return kReadOk;
+        }
+        if (port_is_gone(outcome.error)) {
+            lose_port();
+            return kReadFailed;
+        }
+        if (!outcome.garbled || attempt >= kGarbledRetries) {
+            return kReadFailed;
+        }
+        // What is left of the spoilt reply would spoil the next one too.
+        wait_for_quiet_line();
+        before = LateReplyWindow::Before::Send;
+    }
+}
+
+DeviceLink::ReadOutcome DeviceLink::read_once(const ReadRequest& request,
+                                              LateReplyWindow::Before before) {
+    // A reply that came after an earlier request had timed out still waits in the input; left
+    // there, it would be taken as the answer to this request. Drop it before asking, unless it
+    // answers this very request (see LateReplyWindow).
+    if (before == LateReplyWindow::Before::Send) {
+        modbus_flush(ctx_);
+    }
+    const auto sent = Clock::now();
+    const int got = modbus_read_registers(ctx_, static_cast<int>(request.first_register),
+                                          static_cast<int>(request.count), words_.data());
+    if (got == static_cast<int>(request.count)) {
+        late_replies_.answered(sent);
+        return {0, false};
+    }
+    const int error = got == -1 ? errno : EMBBADDATA;
+    if (error != ETIMEDOUT) {
+        return {error, reply_was_garbled(error)};
+    }
+    // libmodbus says ETIMEDOUT both for silence and for a reply that stopped mid-frame (its
+    // byte timeout); only the first takes the whole response timeout.
+    const bool cut_short = Clock::now() - sent < settings_.response_timeout;
+    if (!cut_short) {
+        late_replies_.timed_out(request, sent);
+    }
+    return {error, cut_short};
+}
+
+// Waits for the one reply a timed-out request may still get, so that it passes before another
+// request goes out; whatever it is, it is dropped.
+void DeviceLink::await_late_reply() {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(late_replies_.deadline() - Clock::now());
+    if (left.count() > 0) {
+        std::array<std::uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> frame{};
+        set_response_timeout(ctx_, left);
+        (void)modbus_receive_confirmation(ctx_, frame.data());
+        set_response_timeout(ctx_, settings_.response_timeout);
+        wait_for_quiet_line();
+    }
+    late_replies_.settled();
+}
+
+// Reads and drops bytes until none has come for a byte timeout: the end of any frame under way,
+// with the margin that USB adapters passing bytes on in bursts need. Bounded, so that a line
+// that never falls quiet (a babbling device) still lets the next request be tried.
+void DeviceLink::wait_for_quiet_line() {
+    const int fd = modbus_get_socket(ctx_);
+    const auto give_up = Clock::now() + 2 * settings_.response_timeout;
+    const int quiet_ms = static_cast<int>(settings_.byte_timeout.count());
+    std::array<std::uint8_t, 256> discard{};
+    while (Clock::now() < give_up) {
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, quiet_ms);
+        if (ready == -1 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0 || ::read(fd, discard.data(), discard.size()) <= 0) {
+            break;
+        }
+    }
+    modbus_flush(ctx_);
 }
 
 std::uint32_t DeviceLink::modbus_var(std::uint32_t index) const {

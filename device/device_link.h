@@ -1,6 +1,8 @@
 // The link to one relay: a Modbus RTU master on a serial port and the words of its last read.
 #pragma once
 
+#include "device/late_reply.h"
+#include "device/port_claim.h"
 #include "device/serial_settings.h"
 
 #include <array>
@@ -26,8 +28,13 @@ public:
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
+    // A reply spoilt on the line (wrong frame CRC, noise before it, cut short) is asked for again
+    // this many times, once the line has gone quiet. Silence and exception replies are not.
+    static constexpr int kGarbledRetries = 2;
+
     // Opens COM `port` (see com_port_path, relative to the executable's folder). kOpenOk when
-    // open; any other value is a failure. An open port is closed first.
+    // open; any other value is a failure. An open port is closed first. The port is held for
+    // this link alone until close_comm (see PortClaim): a port another program holds fails.
     std::int32_t open_comm(std::int32_t port);
     // The same for a device path such as /dev/ttyUSB0 or a pty.
     std::int32_t open_path(const std::filesystem::path& device);
@@ -38,7 +45,9 @@ public:
 
     // Reads `count` holding registers (function 0x03) from slave `address`, starting at
     // `first_register`. kReadOk when the word buffer now holds exactly those words; any other
-    // value is a failure and leaves the buffer empty.
+    // value is a failure and leaves the buffer empty. A garbled reply is asked for again (see
+    // kGarbledRetries); after a timeout, a reply that comes late is never taken as the answer
+    // to another request (see LateReplyWindow).
     // A read that finds the port itself gone (adapter unplugged) closes it; the next read opens
     // the same device path again first, and fails at once if it is still missing.
     std::uint32_t modbus_rd(std::uint32_t address, std::uint32_t first_register,
@@ -56,9 +65,20 @@ public:
 private:
     bool connect();
     bool reopen_lost_port();
+    void lose_port();
+    struct ReadOutcome {
+        int error;    // 0, or an errno value as last_error() gives it
+        bool garbled; // the line spoilt the reply: worth asking again
+    };
+    ReadOutcome read_once(const ReadRequest& request, LateReplyWindow::Before before);
+    void await_late_reply();
+    void wait_for_quiet_line();
 
     SerialSettings settings_;
     _modbus* ctx_ = nullptr;
+    std::filesystem::path device_;
+    PortClaim claim_;
+    LateReplyWindow late_replies_;
     bool port_lost_ = false; // the context is closed and waits to open its device again
     std::array<std::uint16_t, kMaxWords> words_{};
     std::uint32_t word_count_ = 0;

@@ -27,8 +27,14 @@ std::optional<std::filesystem::path> com_port_path(int number,
         "/dev/ttyACM" + index,
         "/dev/ttyS" + index,
     };
+    // The COMn link is the user's own choice of device: when it points nowhere (the adapter
+    // is unplugged) it is still the port, and opening it fails, rather than falling through
+    // to a /dev name that is some other device.
+    std::error_code ec;
+    if (std::filesystem::is_symlink(candidates[0], ec)) {
+        return candidates[0];
+    }
     for (const auto& candidate : candidates) {
-        std::error_code ec;
         if (std::filesystem::exists(candidate, ec)) {
             return candidate;
         }

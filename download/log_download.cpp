@@ -101,15 +101,24 @@ void Run::read_record() {
 
 } // namespace
 
+// Rows are saved through the database's write-ahead log; before the user hears how the download
+// ended, they are brought into the file itself, so that a file copied as soon as the message
+// shows holds every one of them.
+void LogDownload::tell(DownloadFrontend& ui, std::string_view text, MessageIcon icon,
+                       std::string_view title) {
+    file_whole_ = database_.checkpoint();
+    ui.show_message(text, icon, title);
+}
+
 DownloadResult LogDownload::run(DownloadFrontend& ui) {
     if (!PortaAberta_) {
         const auto port = parse_port(ui.port_text());
         if (!port) {
-            ui.show_message(kMsgInvalidPort, MessageIcon::Exclamation, {});
+            tell(ui, kMsgInvalidPort, MessageIcon::Exclamation, {});
             return DownloadResult::InvalidPort;
         }
         if ((open_port(link_, *port) & 0xFFFF) != device::DeviceLink::kOpenOk) {
-            ui.show_message(kMsgPortOpenFailed, MessageIcon::Exclamation, kTitlePortOpenFailed);
+            tell(ui, kMsgPortOpenFailed, MessageIcon::Exclamation, kTitlePortOpenFailed);
             return DownloadResult::PortOpenFailed;
         }
         PortaAberta_ = true;
@@ -120,15 +129,15 @@ DownloadResult LogDownload::run(DownloadFrontend& ui) {
     try {
         pointer = run.read_pointer();
     } catch (const AddressInvalid&) {
-        ui.show_message(kMsgInvalidAddress, MessageIcon::Exclamation, {});
+        tell(ui, kMsgInvalidAddress, MessageIcon::Exclamation, {});
         return DownloadResult::InvalidAddress;
     }
     if (!pointer) {
-        ui.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
+        tell(ui, kMsgReadFailed, MessageIcon::Exclamation, {});
         return DownloadResult::PointerReadFailed;
     }
     if (*pointer == 0) {
-        ui.show_message(kMsgEmptyLog, MessageIcon::Information, {});
+        tell(ui, kMsgEmptyLog, MessageIcon::Information, {});
         return DownloadResult::EmptyLog;
     }
 
@@ -139,33 +148,33 @@ DownloadResult LogDownload::run(DownloadFrontend& ui) {
         run.read_records(*pointer);
     } catch (const FrontendClosed&) {
         database_.cancel_pending();
+        file_whole_ = database_.checkpoint();
         return DownloadResult::Stopped;
     } catch (const BaseBlockFailed&) {
         database_.cancel_pending();
-        ui.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
+        tell(ui, kMsgReadFailed, MessageIcon::Exclamation, {});
         ui.set_status_text(kStatusError);
         ui.set_start_enabled(true);
         return DownloadResult::RecordReadFailed;
     } catch (const LaterBlockFailed&) {
         database_.cancel_pending();
-        ui.show_message(kMsgReadFailed, MessageIcon::Exclamation, {});
+        tell(ui, kMsgReadFailed, MessageIcon::Exclamation, {});
         ui.set_start_enabled(true);
         return DownloadResult::RecordReadFailed;
     } catch (const AddressInvalid&) {
         database_.cancel_pending();
-        ui.show_message(kMsgInvalidAddress, MessageIcon::Exclamation, {});
+        tell(ui, kMsgInvalidAddress, MessageIcon::Exclamation, {});
         ui.set_start_enabled(true);
         return DownloadResult::InvalidAddress;
     } catch (const std::exception& error) {
         // The saved rows stay: each was committed on its own. The record being read is lost.
         database_.cancel_pending();
-        ui.show_message(std::string(kMsgDatabaseError) + error.what(), MessageIcon::Exclamation,
-                        {});
+        tell(ui, std::string(kMsgDatabaseError) + error.what(), MessageIcon::Exclamation, {});
         ui.set_start_enabled(true);
         return DownloadResult::DatabaseError;
     }
 
-    ui.show_message(kMsgCompleted, MessageIcon::Information, {});
+    tell(ui, kMsgCompleted, MessageIcon::Information, {});
     ui.set_status_text(run.status() + std::string(kStatusEnd));
     ui.set_start_enabled(true);
     return DownloadResult::Completed;

@@ -6,6 +6,7 @@
 #include "store/log_database.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace zklog::download {
 
@@ -38,11 +39,19 @@ public:
     // True once the port has been opened: it stays open, with the port first chosen, for the
     // rest of the program's run.
     bool PortaAberta() const { return PortaAberta_; }
+    // False when, at the end of the last run, another program kept the saved rows from being
+    // brought into the database file (see LogDatabase::checkpoint): they are safe, but a copy
+    // of the file alone would miss some.
+    bool file_whole() const { return file_whole_; }
 
 private:
+    void tell(DownloadFrontend& ui, std::string_view text, MessageIcon icon,
+              std::string_view title);
+
     device::DeviceLink& link_;
     store::LogDatabase& database_;
     bool PortaAberta_ = false;
+    bool file_whole_ = true;
 };
 
 } // namespace zklog::download

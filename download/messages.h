@@ -16,6 +16,8 @@ inline constexpr std::string_view kMsgInvalidPort = "Porta COM inválida.";
 inline constexpr std::string_view kMsgInvalidAddress = "Endereço inválido.";
 // Followed by the database engine's own text.
 inline constexpr std::string_view kMsgDatabaseError = "Erro ao gravar o LOG no banco de dados: ";
+// zklog-cli, when the database file cannot be opened at all (the window reports that at load).
+inline constexpr std::string_view kMsgDatabaseOpenFailed = "Erro ao abrir o banco de dados: ";
 
 inline constexpr std::string_view kProgressPrefix = "Lendo registro ";
 inline constexpr std::string_view kProgressSuffix = "...";

@@ -219,7 +219,13 @@ RtuServer::Clock::duration RtuServer::wire_time(std::size_t request_bytes,
         std::chrono::duration<double>(bits / options_.baud));
 }
 
+// A relay answers one request after the other: a reply that is late (the relay busy writing its
+// log) holds back the replies to the requests that came in meanwhile, which then follow it on
+// the line, each taking its own time there.
 void RtuServer::schedule(Outgoing out) {
+    if (!outgoing_.empty()) {
+        out.due = std::max(out.due, outgoing_.back().due + wire_time(0, out.bytes.size()));
+    }
     const auto at =
         std::upper_bound(outgoing_.begin(), outgoing_.end(), out.due,
                          [](Clock::time_point due, const Outgoing& o) { return due < o.due; });

@@ -150,6 +150,20 @@ void LogDatabase::LimparLOG() noexcept {
     }
 }
 
+// A TRUNCATE checkpoint copies every committed row from the write-ahead log into the file and
+// empties the log, so the file alone is whole. It waits (busy timeout) for readers that are in
+// the middle of a read; one still reading after that leaves part of the log where it is.
+bool LogDatabase::checkpoint() noexcept {
+    try {
+        SQLite::Statement statement(db_, "PRAGMA wal_checkpoint(TRUNCATE)");
+        // One row: busy (1 when a reader or writer kept it from finishing), pages in the log,
+        // pages copied.
+        return statement.executeStep() && statement.getColumn(0).getInt() == 0;
+    } catch (...) {
+        return false;
+    }
+}
+
 std::int64_t LogDatabase::row_count() {
     return db_.execAndGet("SELECT count(*) FROM LOG").getInt64();
 }

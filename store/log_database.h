@@ -43,6 +43,13 @@ public:
     // until an emptying succeeds.
     void LimparLOG() noexcept;
 
+    // Brings every saved row from the write-ahead log into the database file itself, so that
+    // the file copied alone holds them all. Rows are saved through the log (one committed
+    // transaction each); this runs at the end of each download and when the program closes
+    // the file. False when another program's read or write kept it from finishing: the rows
+    // are safe, but the file alone does not hold them all yet.
+    bool checkpoint() noexcept;
+
     std::int64_t row_count();
     SQLite::Database& connection() { return db_; }
 

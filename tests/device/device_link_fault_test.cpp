@@ -2,7 +2,10 @@
 // must fail within the timeout, and the next one must get its own words.
 #include "tests/device/sim_link_fixture.h"
 
-#include <thread>
+#include <modbus/modbus.h>
+#include <ostream>
+#include <string>
+#include <vector>
 
 namespace zklog::test {
 namespace {
@@ -38,63 +41,97 @@ TEST_F(DeviceLinkFault, SilentAfterSomeRequests) {
     expect_failure(1024, 1);
 }
 
-TEST_F(DeviceLinkFault, CorruptedFrameCrc) {
-    start({"--corrupt-request", "2"});
-    expect_words(1024, 1);
-    expect_failure(2000, 10);
-    expect_words(2000, 10);
-    expect_words(2010, 8);
-}
-
-TEST_F(DeviceLinkFault, ExceptionReply) {
+TEST_F(DeviceLinkFault, ExceptionReplyIsNotAskedAgain) {
     start({"--exception-request", "1", "--exception-request", "3"});
     expect_failure(2000, 10);
+    EXPECT_EQ(link_.last_error(), EMBXILADD);
     expect_words(2000, 10);
     expect_failure(1024, 1);
     expect_words(1024, 1);
 }
 
-TEST_F(DeviceLinkFault, LateReplyIsNotTakenForTheNextOne) {
-    start({"--late-request", "2", "--late-ms", "700"});
-    expect_words(1024, 1);
+TEST_F(DeviceLinkFault, SilenceIsNotAskedAgain) {
+    start({"--silent-request", "1"});
     expect_failure(2000, 10);
-    // Let the late reply land in the input before the next request goes out.
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(link_.last_error(), ETIMEDOUT);
+    expect_words(2000, 10);
+}
+
+struct GarbledReply {
+    const char* name;
+    const char* sim_option; // spoils the reply to one request number
+};
+
+void PrintTo(const GarbledReply& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
+class GarbledReplies : public SimLinkTest, public ::testing::WithParamInterface<GarbledReply> {
+protected:
+    void spoil(std::initializer_list<int> requests) {
+        std::vector<std::string> options;
+        for (const int request : requests) {
+            options.insert(options.end(), {GetParam().sim_option, std::to_string(request)});
+        }
+        start(options);
+    }
+};
+
+// Requests 2 and 3 spoilt: the read is asked twice more and gets its own words from the third
+// reply. Requests 6 to 8 spoilt: that read fails after three, and the next one is answered by
+// request 9 with its own words, never with what is left of a spoilt reply.
+TEST_P(GarbledReplies, AreAskedAgainAtMostTwice) {
+    spoil({2, 3, 6, 7, 8});
+    expect_words(1024, 1);
+    expect_words(2000, 10);
     expect_words(3001, 7);
+    expect_failure(2010, 8);
+    EXPECT_NE(link_.last_error(), 0);
+    expect_words(2010, 8);
     expect_words(2000, 10);
 }
 
-TEST_F(DeviceLinkFault, ReplyFromAnotherSlave) {
-    start({"--wrong-address-request", "2"});
-    expect_words(1024, 1);
-    expect_failure(2000, 10);
-    expect_words(2000, 10);
-}
+INSTANTIATE_TEST_SUITE_P(
+    DeviceLinkFault, GarbledReplies,
+    ::testing::Values(GarbledReply{"CorruptedFrameCrc", "--corrupt-request"},
+                      GarbledReply{"ReplyFromAnotherSlave", "--wrong-address-request"},
+                      GarbledReply{"TruncatedReply", "--truncate-request"},
+                      GarbledReply{"NoiseBeforeTheReply", "--noise-request"},
+                      GarbledReply{"OneRegisterMore", "--extra-word-request"},
+                      GarbledReply{"OneRegisterFewer", "--missing-word-request"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DeviceLinkFault, TruncatedReply) {
-    start({"--truncate-request", "1", "--truncate-request", "3"});
+// A relay busy writing its log answers up to one response timeout late, and the requests that
+// came in meanwhile after it, each in its own time on a 9600 baud line. Whether the late reply
+// lands during a retry of the same read or before a different one, no read may take it for its
+// own answer, and none may fail because of it.
+class LateReplies : public SimLinkTest, public ::testing::WithParamInterface<int> {
+protected:
+    void start_late(int request) {
+        start({"--baud", "9600", "--late-request", std::to_string(request), "--late-ms",
+               std::to_string(GetParam())});
+    }
+};
+
+TEST_P(LateReplies, RetryOfTheSameReadThenOthersGetTheirOwnWords) {
+    start_late(1);
     expect_failure(1024, 1);
     expect_words(1024, 1);
-    expect_failure(2000, 10);
-    expect_words(2010, 8);
-}
-
-TEST_F(DeviceLinkFault, NoiseBeforeTheReply) {
-    start({"--noise-request", "2"});
-    expect_words(1024, 1);
-    expect_failure(2000, 10);
-    expect_words(2000, 10); // the rest of the spoilt reply is not taken for this one
-}
-
-TEST_F(DeviceLinkFault, ReplyForAnotherRegisterCount) {
-    start({"--extra-word-request", "1", "--missing-word-request", "2", "--missing-word-request",
-           "3"});
-    expect_failure(2000, 10);
-    expect_failure(2000, 10);
-    expect_failure(1024, 1); // no word at all
-    expect_words(1024, 1);
     expect_words(2000, 10);
+    expect_words(2010, 8);
+    expect_words(1024, 1);
 }
+
+TEST_P(LateReplies, AnotherReadRightAfterTheTimeoutGetsItsOwnWords) {
+    start_late(2);
+    expect_words(1024, 1);
+    expect_failure(2000, 10);
+    expect_words(3001, 10); // the late reply has this shape too, with other words
+    expect_words(1024, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(DeviceLinkFault, LateReplies, ::testing::Values(520, 700, 900),
+                         [](const auto& info) { return std::to_string(info.param) + "ms"; });
 
 TEST_F(DeviceLinkFault, HangUpFailsFastAndKeepsFailing) {
     start({"--hangup-after", "2"});

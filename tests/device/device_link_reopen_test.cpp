@@ -2,6 +2,10 @@
 // the next read; a relay that only stays silent or answers badly keeps the port as it is.
 #include "tests/device/sim_link_fixture.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace zklog::test {
 namespace {
 
@@ -38,12 +42,24 @@ TEST_F(DeviceLinkReopen, MissingPortFailsEachReadUntilItIsBack) {
 // Were any of these faults taken for a lost port, the link would open its path again and find
 // nothing there: the reads after them would fail.
 TEST_F(DeviceLinkReopen, SilenceAndBadRepliesKeepThePort) {
-    start({"--silent-request", "2", "--corrupt-request", "3", "--exception-request", "4",
-           "--wrong-address-request", "5", "--truncate-request", "6", "--noise-request", "7",
-           "--extra-word-request", "8", "--missing-word-request", "9"});
+    // Each fault spoils every request one read makes: one for silence and the exception
+    // reply, three (the read and its two retries) for a reply garbled on the line.
+    const std::vector<std::pair<std::string, int>> faults = {
+        {"--silent-request", 1},        {"--corrupt-request", 3},      {"--exception-request", 1},
+        {"--wrong-address-request", 3}, {"--truncate-request", 3},     {"--noise-request", 3},
+        {"--extra-word-request", 3},    {"--missing-word-request", 3},
+    };
+    std::vector<std::string> options;
+    int request = 1;
+    for (const auto& [option, requests] : faults) {
+        for (int i = 0; i < requests; ++i) {
+            options.insert(options.end(), {option, std::to_string(++request)});
+        }
+    }
+    start(options);
     expect_words(1024, 1);
     std::filesystem::remove(port_);
-    for (int request = 2; request <= 9; ++request) {
+    for (std::size_t read = 0; read < faults.size(); ++read) {
         expect_failure(2000, 10);
     }
     expect_words(2000, 10);

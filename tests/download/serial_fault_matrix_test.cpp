@@ -1,9 +1,13 @@
-// Every fault of the relay or the line, at every kind of read the download makes: zklog must
-// end the run with the right message, give up within its timeouts, keep every row saved before
-// the fault exactly as read, and save nothing of the record it could not read whole.
+// Every fault of the relay or the line, at every kind of read the download makes: a reply the
+// line spoilt is asked for again, at most twice; a fault that outlasts that (or silence, or an
+// exception reply, which are never asked again) must end the run with the right message, give
+// up within its timeouts, keep every row saved before the fault exactly as read, and save
+// nothing of the record it could not read whole.
 #include "download/messages.h"
 #include "tests/download/sim_download_fixture.h"
 
+#include <algorithm>
+#include <iterator>
 #include <ostream>
 #include <tuple>
 
@@ -18,18 +22,24 @@ using download::MessageIcon;
 struct LineFault {
     const char* name;
     const char* sim_option; // zklog-sim option that spoils the reply to one request number
+    bool garbled;           // spoilt on the line: the link asks again
 };
 
 const LineFault kFaults[] = {
-    {"Silence", "--silent-request"},
-    {"WrongSlaveAddress", "--wrong-address-request"},
-    {"CorruptedFrameCrc", "--corrupt-request"},
-    {"ExceptionReply", "--exception-request"},
-    {"TruncatedFrame", "--truncate-request"},
-    {"NoiseBeforeReply", "--noise-request"},
-    {"OneRegisterMore", "--extra-word-request"},
-    {"OneRegisterFewer", "--missing-word-request"},
+    {"Silence", "--silent-request", false},
+    {"WrongSlaveAddress", "--wrong-address-request", true},
+    {"CorruptedFrameCrc", "--corrupt-request", true},
+    {"ExceptionReply", "--exception-request", false},
+    {"TruncatedFrame", "--truncate-request", true},
+    {"NoiseBeforeReply", "--noise-request", true},
+    {"OneRegisterMore", "--extra-word-request", true},
+    {"OneRegisterFewer", "--missing-word-request", true},
 };
+
+// Requests the link makes for one read that keeps meeting `fault`.
+std::uint64_t requests_per_failed_read(const LineFault& fault) {
+    return fault.garbled ? device::DeviceLink::kGarbledRetries + 1 : 1;
+}
 
 // Names rather than bytes in failure messages.
 void PrintTo(const LineFault& fault, std::ostream* out) {
@@ -49,8 +59,9 @@ constexpr int kPointerAttempts = download::kPointerRetries + 1;
 class PointerRead : public SimDownload, public ::testing::TestWithParam<LineFault> {};
 
 TEST_P(PointerRead, FaultyAtEveryAttemptLeavesTheTableAsItWas) {
+    const std::uint64_t requests = kPointerAttempts * requests_per_failed_read(GetParam());
     save_previous_rows(3);
-    serve(fault_at(GetParam(), 1, kPointerAttempts));
+    serve(fault_at(GetParam(), 1, requests));
     ui_.status = "before";
     EXPECT_EQ(run(), DownloadResult::PointerReadFailed);
     expect_no_hang(kPointerAttempts);
@@ -66,7 +77,7 @@ TEST_P(PointerRead, FaultyAtEveryAttemptLeavesTheTableAsItWas) {
     EXPECT_TRUE(ui_.start_enabled_at_yields.empty());
     expect_previous_rows(3);
     const auto reads = trace();
-    EXPECT_EQ(reads.size(), static_cast<std::size_t>(kPointerAttempts));
+    EXPECT_EQ(reads.size(), requests);
     for (const auto& read : reads) {
         EXPECT_EQ(read.first_register, download::kLogPointerRegister);
     }
@@ -74,7 +85,7 @@ TEST_P(PointerRead, FaultyAtEveryAttemptLeavesTheTableAsItWas) {
 
 TEST_P(PointerRead, FaultyFiveTimesThenAnsweredGoesOn) {
     save_previous_rows(3);
-    serve(fault_at(GetParam(), 1, kPointerAttempts - 1));
+    serve(fault_at(GetParam(), 1, (kPointerAttempts - 1) * requests_per_failed_read(GetParam())));
     EXPECT_EQ(run(), DownloadResult::Completed);
     expect_no_hang(kPointerAttempts);
 
@@ -156,9 +167,10 @@ TEST_P(RecordRead, FaultEndsTheRunAndKeepsTheRowsBeforeIt) {
     const auto& [fault, block] = GetParam();
     const std::size_t failing = failing_record(block);
     const auto [read_in_record, first_register] = block_read(records_[failing], block);
-    const std::uint64_t request = base_block_request(failing) + read_in_record;
+    const std::uint64_t first_request = base_block_request(failing) + read_in_record;
+    const std::uint64_t request = first_request + requests_per_failed_read(fault) - 1;
     save_previous_rows(3);
-    serve(fault_at(fault, request, request));
+    serve(fault_at(fault, first_request, request));
     EXPECT_EQ(run(), DownloadResult::RecordReadFailed);
     expect_no_hang(1);
 
@@ -180,15 +192,83 @@ TEST_P(RecordRead, FaultEndsTheRunAndKeepsTheRowsBeforeIt) {
     EXPECT_EQ(reads.back().first_register, first_register);
 }
 
+// Spoilt once, the read is asked again and the download goes on with every row.
+using GarbledRecordRead = RecordRead;
+
+TEST_P(GarbledRecordRead, OnceIsAskedAgainAndTheRunGoesOn) {
+    const auto& [fault, block] = GetParam();
+    const std::size_t failing = failing_record(block);
+    const auto [read_in_record, first_register] = block_read(records_[failing], block);
+    const std::uint64_t request = base_block_request(failing) + read_in_record;
+    serve(fault_at(fault, request, request));
+    EXPECT_EQ(run(), DownloadResult::Completed);
+    EXPECT_EQ(ui_.only_message().text, kMsgCompleted);
+    expect_first_records(records_.size());
+    const auto reads = trace();
+    ASSERT_GT(reads.size(), request);
+    EXPECT_EQ(reads[request - 1].first_register, first_register);
+    EXPECT_EQ(reads[request].first_register, first_register);
+}
+
+std::string record_read_name(const ::testing::TestParamInfo<std::tuple<LineFault, Block>>& info) {
+    return std::string(std::get<0>(info.param).name) + "At" + block_name(std::get<1>(info.param));
+}
+
 INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, RecordRead,
                          ::testing::Combine(::testing::ValuesIn(kFaults),
                                             ::testing::Values(Block::Base, Block::SecondChannel,
                                                               Block::Differential,
                                                               Block::LoneChecksum)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "At" +
-                                    block_name(std::get<1>(info.param));
-                         });
+                         record_read_name);
+
+std::vector<LineFault> garbled_faults() {
+    std::vector<LineFault> garbled;
+    std::copy_if(std::begin(kFaults), std::end(kFaults), std::back_inserter(garbled),
+                 [](const LineFault& fault) { return fault.garbled; });
+    return garbled;
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, GarbledRecordRead,
+                         ::testing::Combine(::testing::ValuesIn(garbled_faults()),
+                                            ::testing::Values(Block::Base, Block::SecondChannel,
+                                                              Block::Differential,
+                                                              Block::LoneChecksum)),
+                         record_read_name);
+
+// A relay busy writing its log answers a read up to one response timeout late, the replies to
+// the requests that came in meanwhile after it (on a 9600 baud line, as a real one).
+class LateReply : public SimDownload, public ::testing::TestWithParam<int> {
+protected:
+    std::vector<std::string> late(std::uint64_t request) const {
+        return {"--baud",         "9600",
+                "--late-request", std::to_string(request),
+                "--late-ms",      std::to_string(GetParam())};
+    }
+};
+
+// The late reply comes while the pointer is asked again: it answers that retry, and neither it
+// nor the retry's own reply is taken for a record.
+TEST_P(LateReply, ToTheFirstPointerReadTheDownloadCompletes) {
+    serve(late(1));
+    EXPECT_EQ(run(), DownloadResult::Completed);
+    EXPECT_EQ(ui_.only_message().text, kMsgCompleted);
+    expect_first_records(records_.size());
+    expect_no_hang(3);
+}
+
+// A record read that timed out ends the run, as silence does; the reply that comes after it
+// must not spoil the next run.
+TEST_P(LateReply, ToARecordReadEndsTheRunAndTheNextRunCompletes) {
+    const std::uint64_t request = base_block_request(3);
+    serve(late(request));
+    EXPECT_EQ(run(), DownloadResult::RecordReadFailed);
+    expect_first_records(3);
+    EXPECT_EQ(run(), DownloadResult::Completed);
+    expect_first_records(records_.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, LateReply, ::testing::Values(520, 900),
+                         [](const auto& info) { return std::to_string(info.param) + "ms"; });
 
 } // namespace
 } // namespace zklog::test
