@@ -68,6 +68,7 @@ int run_download(DownloadOptions& options) {
                                  : std::filesystem::path(options.database);
     options.serial.response_timeout = std::chrono::milliseconds(options.timeout_ms);
     options.serial.parity = options.parity.front();
+    ConsoleFrontend::stop_on_signals();
     std::optional<store::LogDatabase> database;
     try {
         database.emplace(db_path);
@@ -79,7 +80,6 @@ int run_download(DownloadOptions& options) {
     device::DeviceLink link(options.serial);
     download::LogDownload procedure(link, *database);
     ConsoleFrontend frontend(options.port, options.address, options.whole);
-    ConsoleFrontend::stop_on_signals();
     const download::DownloadResult result = procedure.run(frontend);
     if (!procedure.file_whole()) {
         std::cerr << "zklog-cli: aviso: outro programa impediu que todas as linhas fossem "

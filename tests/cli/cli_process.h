@@ -4,6 +4,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace zklog::test {
@@ -17,5 +18,23 @@ struct CliResult {
 };
 
 CliResult run_cli(const TempDir& dir, const std::vector<std::string>& args);
+
+// zklog-cli running in the background, its output going to files named after `name` in `dir`.
+class CliChild {
+public:
+    CliChild(const TempDir& dir, const std::vector<std::string>& args, const std::string& name);
+    ~CliChild();
+    CliChild(const CliChild&) = delete;
+    CliChild& operator=(const CliChild&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Waits for it to end; exit_code is -1 when a signal ended it.
+    CliResult wait();
+
+private:
+    pid_t pid_ = -1;
+    std::filesystem::path out_;
+    std::filesystem::path err_;
+};
 
 } // namespace zklog::test

@@ -41,5 +41,33 @@ TEST(OpenPort, ComNumberFindsALinkBesideTheExecutable) {
     EXPECT_NE(link.open_comm(77), DeviceLink::kOpenOk);
 }
 
+// The COMn link is the user's word for which device is port n: pointing nowhere (adapter
+// unplugged), it must fail to open rather than fall through to another device's /dev name.
+TEST(OpenPort, DanglingComLinkIsStillThePort) {
+    TempDir dir;
+    std::filesystem::create_symlink(dir.file("unplugged"), dir.file("COM1"));
+    EXPECT_EQ(device::com_port_path(1, dir.path()), dir.file("COM1"));
+    EXPECT_EQ(device::com_port_path(2, dir.path()),
+              device::com_port_path(2, dir.file("no-such-folder")));
+}
+
+// libmodbus runs a rate a tty does not know at 9600 without a word: such a link never opens.
+TEST(OpenPort, OnlyStandardBaudRatesOpen) {
+    TempDir dir;
+    SimProcess sim({"--image", write_image_file(dir, pattern_image())});
+    for (const int baud : {1234, 9601, 0, -9600, 4000001}) {
+        device::SerialSettings settings;
+        settings.baud = baud;
+        DeviceLink link(settings);
+        EXPECT_EQ(link.open_path(sim.pty()), DeviceLink::kOpenFailed) << baud;
+    }
+    for (const int baud : {1200, 19200, 115200}) {
+        device::SerialSettings settings;
+        settings.baud = baud;
+        DeviceLink link(settings);
+        EXPECT_EQ(link.open_path(sim.pty()), DeviceLink::kOpenOk) << baud;
+    }
+}
+
 } // namespace
 } // namespace zklog::test

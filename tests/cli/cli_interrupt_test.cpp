@@ -1,0 +1,53 @@
+// Ctrl-C during a zklog-cli download, wherever it lands (waiting for a reply, writing to the
+// port, saving a row): exit 130, the rows saved so far whole, and never a device or database
+// error in their place.
+#include "sim/record_generator.h"
+#include "store/log_database.h"
+#include "tests/cli/cli_process.h"
+#include "tests/download/generated_rows.h"
+#include "tests/support/sim_process.h"
+
+#include <SQLiteCpp/Database.h>
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace zklog::cli {
+namespace {
+
+// How long after the start the signal comes: spread over the reads and saves of a paced line.
+class CliInterrupt : public ::testing::TestWithParam<int> {};
+
+TEST_P(CliInterrupt, SigintEndsWith130AndKeepsTheSavedRows) {
+    test::TempDir dir;
+    const auto db = dir.file("log.db");
+    store::create_database(db);
+    sim::RelayImage image;
+    const auto records = sim::generate_records(image, 200, 3);
+    test::SimProcess sim({"--image", test::write_image_file(dir, image), "--baud", "19200"});
+
+    test::CliChild cli(
+        dir, {"download", "--port", sim.pty(), "--address", "1", "--db", db.string()}, "cli");
+    std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+    ASSERT_EQ(kill(cli.pid(), SIGINT), 0);
+    const auto result = cli.wait();
+    EXPECT_EQ(result.exit_code, 130) << result.out << result.err;
+
+    const auto rows = test::read_log_rows(db);
+    ASSERT_LT(rows.size(), records.size()) << "the download ended before the signal";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        test::expect_row_matches(rows[i], records[i]);
+    }
+    SQLite::Database check(db.string(), SQLite::OPEN_READONLY);
+    EXPECT_EQ(check.execAndGet("PRAGMA integrity_check").getString(), "ok");
+}
+
+INSTANTIATE_TEST_SUITE_P(CliInterrupt, CliInterrupt,
+                         ::testing::Values(30, 97, 151, 263, 404, 577, 750),
+                         [](const auto& info) {
+                             return "After" + std::to_string(info.param) + "ms";
+                         });
+
+} // namespace
+} // namespace zklog::cli
