@@ -62,6 +62,11 @@ TEST_F(FrmMainDownload, FullDownloadSavesEveryRecord) {
     EXPECT_TRUE(c.cmdGerar->isEnabled());
     EXPECT_TRUE(form.port_open());
     EXPECT_EQ(rows_in(database), kRecords);
+    // Copied alone with the window still open (a user taking it to a USB stick), the file
+    // holds every row: none is left behind in the write-ahead log beside it.
+    TempDir stick;
+    std::filesystem::copy_file(database, stick.file("LOG_ZKA_ZKB.db"));
+    EXPECT_EQ(rows_in(stick.file("LOG_ZKA_ZKB.db")), kRecords);
 }
 
 TEST_F(FrmMainDownload, BaseBlockFailureKeepsEarlierRows) {
