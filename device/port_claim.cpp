@@ -26,7 +26,7 @@ bool request_low_latency(int fd) {
 void drop_low_latency(int fd) {
     serial_struct serial{};
     if (ioctl(fd, TIOCGSERIAL, &serial) == 0) {
-        serial.flags &= ~ASYNC_LOW_LATENCY;
+        serial.flags &= ~static_cast<int>(ASYNC_LOW_LATENCY);
         (void)ioctl(fd, TIOCSSERIAL, &serial);
     }
 }

@@ -102,6 +102,26 @@ TEST_P(CliPortLock, SecondProgramIsRefusedAndTheFirstDownloadIsWhole) {
 INSTANTIATE_TEST_SUITE_P(CliPortLock, CliPortLock, ::testing::Values("download", "dump"));
 
 // pyserial's exclusive=True, picocom and alike take an exclusive flock on the port.
+class OtherProgram {
+public:
+    explicit OtherProgram(const std::string& port)
+        : fd_(open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
+    ~OtherProgram() { quit(); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    bool lock() const { return fd_ != -1 && flock(fd_, LOCK_EX | LOCK_NB) == 0; }
+    void quit() {
+        if (fd_ != -1) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    int fd_;
+};
+
 TEST(CliPortLockByOthers, PortLockedByAnotherProgramIsRefusedWithoutARequest) {
     test::TempDir dir;
     const auto db = dir.file("log.db");
@@ -111,15 +131,14 @@ TEST(CliPortLockByOthers, PortLockedByAnotherProgramIsRefusedWithoutARequest) {
     const std::vector<std::string> args{"download", "--port", sim.pty(),  "--address",
                                         "1",        "--db",   db.string()};
 
-    const int other = open(sim.pty().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_NE(other, -1);
-    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    OtherProgram other(sim.pty());
+    ASSERT_TRUE(other.lock());
     const auto refused = run_cli(dir, args);
     EXPECT_EQ(refused.exit_code, 1);
     EXPECT_EQ(refused.last_line(), download::kMsgPortOpenFailed);
     EXPECT_TRUE(sim::read_trace(trace).empty()) << "nothing may be sent on a port not ours";
 
-    close(other);
+    other.quit();
     const auto done = run_cli(dir, args);
     EXPECT_EQ(done.exit_code, 0) << done.out << done.err;
     EXPECT_EQ(done.last_line(), download::kMsgCompleted);
