@@ -41,7 +41,9 @@ protected:
         QCoreApplication::processEvents();
         EXPECT_EQ(watch.close_events(), 1);
         EXPECT_TRUE(watch.hidden());
-        EXPECT_FALSE(watch.port_open_when_hidden()) << "the port must close with the window";
+        // Seen as another program sees it: held up to the close, free once the window is gone.
+        EXPECT_TRUE(watch.port_held_at_close()) << "the port was let go before the close";
+        EXPECT_TRUE(watch.port_free_when_hidden()) << "the port must close with the window";
         EXPECT_FALSE(form.port_open());
         EXPECT_FALSE(watch.box_outlived_window()) << "a message box stayed after its window";
         for (const SeenBox& box : watch.boxes()) {
@@ -59,6 +61,7 @@ protected:
         c.txtCOM->setText(QString::number(link.number()));
 
         CloseWatch watch(form, [&] { requests_at_close = requests(); });
+        watch.watch_port(link.number());
         watch.close_at_first_box();
         click_start();
 
@@ -86,6 +89,7 @@ TEST_F(FrmMainCloseFaults, ClosedBetweenRecordsStopsBeforeTheNextRead) {
         record_at_close = record_in_status(c.lblTexto->text());
         requests_at_close = requests();
     });
+    watch.watch_port(link.number());
     bool queued = false;
     EventTap closer([&] {
         const auto record = record_in_status(c.lblTexto->text());
@@ -117,6 +121,7 @@ TEST_F(FrmMainCloseFaults, ClosedDuringThePointerRetriesTakesTheErrorBoxWithIt) 
     c.txtCOM->setText(QString::number(link.number()));
 
     CloseWatch watch(form, [&] { requests_at_close = requests(); });
+    watch.watch_port(link.number());
     queue_close(); // waits in the queue while the click below reads
     click_start();
 
@@ -168,10 +173,12 @@ TEST_F(FrmMainCloseFaults, ClosingTwiceIsHarmless) {
     ComLink link(sim.pty());
     c.txtCOM->setText(QString::number(link.number()));
     CloseWatch watch(form);
+    watch.watch_port(link.number());
     watch.close_at_first_box();
     click_start();
     ASSERT_EQ(watch.close_events(), 1);
-    EXPECT_FALSE(form.port_open());
+    EXPECT_TRUE(watch.port_held_at_close());
+    EXPECT_TRUE(watch.port_free_when_hidden());
 
     form.close();
     QCoreApplication::processEvents();

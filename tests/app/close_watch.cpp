@@ -1,5 +1,7 @@
 #include "tests/app/close_watch.h"
 
+#include "tests/app/form_test_support.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
@@ -18,13 +20,17 @@ CloseWatch::~CloseWatch() {
 
 bool CloseWatch::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &form_ && event->type() == QEvent::Close) {
-        ++close_events_;
+        if (++close_events_ == 1 && port_number_ != 0) {
+            port_held_at_close_ = !port_free(port_number_);
+        }
         if (at_close_) {
             at_close_();
         }
     } else if (watched == &form_ && event->type() == QEvent::Hide && close_events_ > 0) {
+        if (!hidden_ && port_number_ != 0) {
+            port_free_when_hidden_ = port_free(port_number_);
+        }
         hidden_ = true;
-        port_open_when_hidden_ = form_.port_open();
     } else if (event->type() == QEvent::Show) {
         if (auto* box = qobject_cast<QMessageBox*>(watched)) {
             box_shown(box);

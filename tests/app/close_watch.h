@@ -29,11 +29,16 @@ public:
     // Queues a close of the window the moment its first message box is shown, as a close that
     // reaches the window while the box waits for its OK.
     void close_at_first_box() { close_at_box_ = true; }
+    // Tries, as another program would, to open COM `number` when the close arrives and again
+    // once the window is hidden: what the window really did with its port at the close.
+    void watch_port(int number) { port_number_ = number; }
 
     int close_events() const { return close_events_; }
     bool hidden() const { return hidden_; }
-    // Whether the port was still open when the closed window was hidden.
-    bool port_open_when_hidden() const { return port_open_when_hidden_; }
+    // Whether another open of the watched port failed when the close arrived (the window still
+    // held it) and succeeded once the closed window was hidden (the close released it).
+    bool port_held_at_close() const { return port_held_at_close_; }
+    bool port_free_when_hidden() const { return port_free_when_hidden_; }
     const std::vector<SeenBox>& boxes() const { return boxes_; }
     // A box still on screen after the window's close had been handled. The watch dismisses it
     // itself, so a box left behind fails the test instead of hanging it.
@@ -51,7 +56,9 @@ private:
     bool close_queued_ = false;
     int close_events_ = 0;
     bool hidden_ = false;
-    bool port_open_when_hidden_ = false;
+    int port_number_ = 0;
+    bool port_held_at_close_ = false;
+    bool port_free_when_hidden_ = false;
     bool box_outlived_window_ = false;
     std::vector<SeenBox> boxes_;
 };

@@ -1,5 +1,6 @@
 #include "tests/app/form_test_support.h"
 
+#include "device/device_link.h"
 #include "device/port_path.h"
 #include "store/log_database.h"
 #include "store/log_fields.h"
@@ -95,6 +96,11 @@ ComLink::~ComLink() {
 void ComLink::remove() {
     std::error_code ec;
     std::filesystem::remove(path_, ec);
+}
+
+bool port_free(int number) {
+    device::DeviceLink other;
+    return other.open_comm(number) == device::DeviceLink::kOpenOk;
 }
 
 std::filesystem::path fresh_database(const TempDir& dir) {

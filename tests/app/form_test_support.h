@@ -63,6 +63,10 @@ private:
     std::filesystem::path path_;
 };
 
+// Whether another program could take COM `number` now: a second link opens it and closes it
+// again. False while a link holds the port (it is claimed for one program at a time).
+bool port_free(int number);
+
 // An empty LOG database in `dir`.
 std::filesystem::path fresh_database(const TempDir& dir);
 

@@ -5,10 +5,13 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QFontDatabase>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTest>
 #include <SQLiteCpp/Database.h>
 #include <gtest/gtest.h>
@@ -97,8 +100,20 @@ TEST_F(FrmMainStartup, Fonts) {
     }
     EXPECT_EQ(c.cmdGerar->font().families().value(0), QStringLiteral("Verdana"));
     EXPECT_DOUBLE_EQ(c.cmdGerar->font().pointSizeF(), 9.0);
-    // Without Verdana the face must still be a real sans one, not a blank.
-    EXPECT_FALSE(QFontInfo(c.lblTexto->font()).family().isEmpty());
+    // The face drawn is Verdana where it is installed, else the one the system draws its own
+    // sans serif text in: an installed, proportional face, not whatever the font configuration
+    // substitutes for an unknown name.
+    const QString expected =
+        QFontDatabase::hasFamily(QStringLiteral("Verdana"))
+            ? QStringLiteral("Verdana")
+            : QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family();
+    for (QWidget* w : std::vector<QWidget*>{c.lblTexto, c.cmdGerar}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        const QFontInfo drawn(w->font());
+        EXPECT_EQ(drawn.family(), expected);
+        EXPECT_TRUE(QFontDatabase::families().contains(drawn.family()));
+        EXPECT_FALSE(drawn.fixedPitch());
+    }
 }
 
 TEST_F(FrmMainStartup, FocusStartsInAddressAndTabFollowsTabIndex) {
@@ -151,19 +166,61 @@ TEST_F(FrmMainStartup, FocusChainOrder) {
     EXPECT_EQ(c.lblTexto->focusPolicy(), Qt::NoFocus);
 }
 
-TEST_F(FrmMainStartup, NoPortOpenedAndCloseIsClean) {
+// Closed before any download: the close is taken and no window is left to keep the program
+// running.
+TEST_F(FrmMainStartup, CloseWithoutADownloadEndsTheWindow) {
     show_and_activate(form);
-    EXPECT_FALSE(form.port_open());
     EXPECT_TRUE(form.close());
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(form.port_open());
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        EXPECT_FALSE(widget->isVisible()) << widget->objectName().toStdString();
+    }
 }
 
-TEST_F(FrmMainStartup, RendersToPng) {
+// Where a control sits, in the picture of the window.
+QImage part_of(const QImage& picture, const QRect& where) {
+    const qreal scale = picture.devicePixelRatio();
+    return picture.copy(QRect((QPointF(where.topLeft()) * scale).toPoint(),
+                              (QSizeF(where.size()) * scale).toSize()));
+}
+
+// The colours in `picture`, each once.
+QSet<QRgb> colours_in(const QImage& picture) {
+    QSet<QRgb> colours;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            colours.insert(picture.pixel(x, y));
+        }
+    }
+    return colours;
+}
+
+// The window as drawn: its size, and every caption and field really painted, the entry texts in
+// blue. A blank picture or a control drawn nowhere fails.
+TEST_F(FrmMainStartup, PictureShowsEveryControl) {
     show_and_activate(form);
-    const QPixmap picture = form.grab();
-    EXPECT_EQ(picture.deviceIndependentSize().toSize(), QSize(384, 213));
-    EXPECT_TRUE(picture.save(QStringLiteral(ZKLOG_BUILD_DIR "/frmMain.png")));
+    const QImage picture = form.grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ((QSizeF(picture.size()) / picture.devicePixelRatio()).toSize(), QSize(384, 213));
+
+    const QRgb background = picture.pixel(1, 1);
+    for (QWidget* w : std::vector<QWidget*>{c.Label1, c.txtCOM, c.Label2, c.txtEnd, c.optInteira,
+                                            c.optPonteiro, c.cmdGerar}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        EXPECT_GE(colours_in(part_of(picture, w->geometry())).size(), 2) << "nothing drawn there";
+    }
+    // The fields' "1" is drawn in blue: some pixel there is much bluer than it is red or green.
+    for (QLineEdit* field : {c.txtCOM, c.txtEnd}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        bool blue_seen = false;
+        for (const QRgb pixel : colours_in(part_of(picture, field->geometry()))) {
+            blue_seen =
+                blue_seen || (qBlue(pixel) > 150 && qRed(pixel) < 100 && qGreen(pixel) < 100);
+        }
+        EXPECT_TRUE(blue_seen);
+    }
+    // The status line is empty at start: nothing but its background.
+    EXPECT_EQ(colours_in(part_of(picture, c.lblTexto->geometry())), QSet<QRgb>{background});
 }
 
 // What the engine says when it cannot open `path` read-write.

@@ -1,5 +1,9 @@
 #include "tests/device/sim_link_fixture.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <string>
+
 namespace zklog::test {
 namespace {
 
@@ -35,14 +39,31 @@ TEST_F(DeviceLinkRead, OtherSlaveAddressFailsWithinTheTimeout) {
     expect_words(2100, 7, 5);
 }
 
+// The request frame holds the first register in 16 bits: a read that starts past register 65535
+// or runs past it would wrap around to the start of the memory and return other registers'
+// words. The link refuses such reads itself (EINVAL), as it does counts and slaves that Modbus
+// has not, instead of sending them; the relay's own refusal would be an exception reply.
 TEST_F(DeviceLinkRead, ReadsTheLinkRefusesFailAtOnce) {
     start();
-    expect_failure(65535, 2); // would wrap around to register 0
-    expect_failure(65000, 537);
-    expect_failure(2000, 0);
-    expect_failure(2000, 126);
-    expect_failure(65536, 1);
-    expect_failure(2000, 10, 248);
+    const struct {
+        std::uint32_t first;
+        std::uint32_t count;
+        std::uint32_t slave;
+    } refused[] = {
+        {65535, 2, 1},         // would end at register 0
+        {65530, 10, 1},        // would end at register 3
+        {65536, 1, 1},         // register 0
+        {65537, 1, 1},         // register 1
+        {65536 + 2000, 10, 1}, // registers 2000 to 2009
+        {0xFFFFFFFF, 1, 1},    {2000, 0, 1}, {2000, 126, 1}, {2000, 10, 248},
+    };
+    for (const auto& read : refused) {
+        SCOPED_TRACE(std::to_string(read.count) + " words at " + std::to_string(read.first) +
+                     " from slave " + std::to_string(read.slave));
+        expect_failure(read.first, read.count, read.slave);
+        EXPECT_EQ(link_.last_error(), EINVAL);
+    }
+    expect_words(65526, 10); // the last ten registers
     expect_words(2000, 10);
 }
 

@@ -247,6 +247,49 @@ TEST_F(DownloadTest, WrongRecordChecksumsAreSavedAsInvalidAndTheDownloadGoesOn) 
     }
 }
 
+// Records whose checksum words were worked out apart from the program (CRC-16/MODBUS over the
+// record's words but the last, each word high byte first), not signed by the simulator: a
+// checksum the program computed wrongly, or over other words, shows here, where a simulator
+// sharing the program's checksum code would agree with it.
+TEST_F(DownloadTest, ChecksumsKnownBeforehandAreCheckedAsTheRelayWroteThem) {
+    const std::vector<std::vector<std::uint16_t>> records{
+        // Shape 1 (ZKA): base and checksum.
+        {0x1803, 0x0A0E, 0x1E00, 0x0101, 0x0003, 0x0000, 0x00FA, 0x0104, 0x2710, 0x0118, 0x6520},
+        // Shape 2 (ZKA ZKB): base, second channel, checksum.
+        {0x1803, 0x0A0F, 0x0001, 0x0203, 0x0081, 0x0001, 0xFF9C, 0x0000, 0x0064, 0x7FFF, 0x0012,
+         0x0300, 0x00C8, 0x00D2, 0x8000, 0xFFFF, 0x3039, 0x0001, 0x06B4},
+        // Shape 3 (ZKA WPX): base, differential data, checksum.
+        {0x1904, 0x0B10, 0x2A3B, 0x1005, 0x0040, 0x0200, 0x0123, 0x0456, 0x0789, 0x0ABC, 0x0001,
+         0x0002, 0xFFFE, 0x8000, 0x7FFF, 0x0100, 0x8C48},
+        // Shape 4 (ZKA ZKB WPX): all four parts.
+        {0x1F0C, 0x6317, 0x3B3B, 0x1F07, 0xFF00, 0x3FFF, 0x1111, 0x2222, 0x3333,
+         0x4444, 0x5555, 0x6666, 0x7777, 0x8888, 0x9999, 0xAAAA, 0xBBBB, 0xCCCC,
+         0xDDDD, 0xEEEE, 0x0F0F, 0xF0F0, 0x00FF, 0xFF00, 0x469C},
+        // Shape 1 again, its checksum 0x554C stored with its bytes swapped.
+        {0x1803, 0x0A0E, 0x1E01, 0x0100, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x4C55},
+    };
+    sim::RelayImage image;
+    std::uint32_t at = kLogStart;
+    for (const auto& record : records) {
+        for (const std::uint16_t word : record) {
+            image.set_word(at++, word);
+        }
+    }
+    image.set_pointer(72); // the last record starts at 2072
+    serve(image);
+    ASSERT_EQ(run(), DownloadResult::Completed);
+
+    const auto saved = rows();
+    ASSERT_EQ(saved.size(), 5u);
+    const std::int64_t crc[] = {0x6520, 0x06B4, 0x8C48, 0x469C, 0x4C55};
+    const std::int64_t valid[] = {1, 1, 1, 1, 0};
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        EXPECT_EQ(std::get<std::int64_t>(saved[i].get("CRC")), crc[i]);
+        EXPECT_EQ(std::get<std::int64_t>(saved[i].get("CRC_Valido")), valid[i]);
+    }
+}
+
 TEST_F(DownloadTest, SecondDownloadEmptiesTheTableAndKeepsThePortOpen) {
     const auto records = serve_generated(5);
     ASSERT_EQ(run(), DownloadResult::Completed);
@@ -286,6 +329,31 @@ TEST_F(DownloadTest, AnAddressEditedDuringAYieldIsUsedFromTheNextRead) {
     EXPECT_EQ(rows().size(), 2u);
     EXPECT_EQ(ui_.status, "Erro");
     EXPECT_EQ(trace().size(), 1u + reads_of(records[0]) + reads_of(records[1]));
+}
+
+// Text that is no address at all, typed while records are read, ends the run at the next read
+// with the address message; the button must come back for the next try.
+TEST_F(DownloadTest, AnAddressMadeInvalidDuringAYieldEndsTheRunWithTheButtonUsable) {
+    const auto records = serve_generated(6);
+    ui_.on_yield = [](ScriptedFrontend& ui, int number) {
+        if (number == 2) {
+            ui.address = "x";
+        }
+        return true;
+    };
+    EXPECT_EQ(run(), DownloadResult::InvalidAddress);
+    EXPECT_EQ(ui_.only_message().text, kMsgInvalidAddress);
+    EXPECT_FALSE(ui_.only_message().start_enabled_when_shown);
+    EXPECT_TRUE(ui_.start_enabled);
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(trace().size(), 1u + reads_of(records[0]) + reads_of(records[1]));
+
+    // And with the address put right, the next click downloads.
+    ui_.address = "1";
+    ui_.on_yield = nullptr;
+    ui_.messages.clear();
+    EXPECT_EQ(run(), DownloadResult::Completed);
+    EXPECT_EQ(rows().size(), records.size());
 }
 
 TEST_F(DownloadTest, ReadModeSwitchedDuringAYieldChangesTheBound) {

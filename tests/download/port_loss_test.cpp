@@ -11,7 +11,7 @@ using download::DownloadResult;
 using download::kMsgCompleted;
 using download::kMsgReadFailed;
 
-constexpr int kPointerAttempts = download::kPointerRetries + 1;
+constexpr int kPointerAttempts = 6; // the pointer is asked six times before the run gives up
 
 class SerialPortLoss : public SimDownload, public ::testing::Test {
 protected:
