@@ -76,6 +76,7 @@ struct Options {
     bool no_serve = false;
     zklog::sim::FaultPlan faults;
     int late_ms = 700;
+    int turnaround_ms = 0;
 };
 
 // Counts, registers and request numbers. CLI11 takes "-1" for an unsigned 64-bit option as its
@@ -147,6 +148,7 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
     zklog::sim::ServerOptions server_options;
     server_options.address = o.address;
     server_options.baud = o.baud;
+    server_options.turnaround = std::chrono::milliseconds(o.turnaround_ms);
     if (!o.trace.empty()) {
         server_options.trace = o.trace;
     }
@@ -179,6 +181,10 @@ int main(int argc, char** argv) try {
     app.add_option("--link", o.link, "Symlink to create to the pty (removed at exit)")
         ->check(kFileName);
     app.add_option("--baud", o.baud, "Pace replies as at this speed (0: unpaced)")->check(kCount);
+    app.add_option("--turnaround-ms", o.turnaround_ms,
+                   "Start each reply this long after its request (other requests are still "
+                   "answered meanwhile)")
+        ->check(kCount);
     app.add_option("--write-image", o.write_image, "Save the served image to this file")
         ->check(kFileName);
     app.add_option("--pointer", o.pointer, "Override the log pointer (register 1024)")

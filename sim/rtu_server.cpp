@@ -150,8 +150,8 @@ void RtuServer::handle_request() {
         if (!out.bytes.empty()) {
             spoil_reply(out.bytes, decision, entry);
         }
-        out.due +=
-            wire_time(static_cast<std::size_t>(length), out.bytes.size()) + decision.extra_delay;
+        out.due += wire_time(static_cast<std::size_t>(length), out.bytes.size()) +
+                   options_.turnaround + decision.extra_delay;
     } else if (!out.hang_up) {
         return;
     }
@@ -219,13 +219,7 @@ RtuServer::Clock::duration RtuServer::wire_time(std::size_t request_bytes,
         std::chrono::duration<double>(bits / options_.baud));
 }
 
-// A relay answers one request after the other: a reply that is late (the relay busy writing its
-// log) holds back the replies to the requests that came in meanwhile, which then follow it on
-// the line, each taking its own time there.
 void RtuServer::schedule(Outgoing out) {
-    if (!outgoing_.empty()) {
-        out.due = std::max(out.due, outgoing_.back().due + wire_time(0, out.bytes.size()));
-    }
     const auto at =
         std::upper_bound(outgoing_.begin(), outgoing_.end(), out.due,
                          [](Clock::time_point due, const Outgoing& o) { return due < o.due; });

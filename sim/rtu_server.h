@@ -24,6 +24,9 @@ namespace zklog::sim {
 struct ServerOptions {
     int address = 1;
     int baud = 0; // 0: reply at once; else as late as the wire would at this speed
+    // How long the relay takes to start its reply once a request is in. Replies are scheduled,
+    // not waited for: requests that come meanwhile are still taken in and answered.
+    std::chrono::milliseconds turnaround{0};
     std::optional<std::filesystem::path> trace;
     FaultPlan faults;
 };

@@ -235,8 +235,9 @@ INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, GarbledRecordRead,
                                                               Block::LoneChecksum)),
                          record_read_name);
 
-// A relay busy writing its log answers a read up to one response timeout late, the replies to
-// the requests that came in meanwhile after it (on a 9600 baud line, as a real one).
+// A relay busy writing its log answers a read up to one response timeout late (the parameter: ms
+// from the request to the late reply), while it answers every other request within its 30 ms
+// turnaround.
 class LateReply : public SimDownload, public ::testing::TestWithParam<int> {
 protected:
     std::vector<std::string> late(std::uint64_t request) const {
