@@ -3,6 +3,7 @@
 // there, whole, and the file must be sound.
 #include "sim/record_generator.h"
 #include "store/log_database.h"
+#include "tests/cli/cli_process.h"
 #include "tests/download/generated_rows.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
@@ -10,28 +11,11 @@
 #include <SQLiteCpp/Database.h>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace zklog::cli {
 namespace {
-
-pid_t start_download(const std::string& port, const std::filesystem::path& db) {
-    const pid_t child = fork();
-    if (child == 0) {
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, STDIN_FILENO);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        execl(ZKLOG_CLI_PATH, ZKLOG_CLI_PATH, "download", "--port", port.c_str(), "--address", "1",
-              "--db", db.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return child;
-}
 
 // The rows committed so far, as a viewer sees them.
 std::int64_t visible_rows(const std::filesystem::path& db) {
@@ -48,18 +32,16 @@ TEST(CliDatabaseFaults, KillNineMidDownloadKeepsEveryVisibleRowWhole) {
     // Paced like a 9600 baud line, so the download is still running when it is killed.
     test::SimProcess sim({"--image", test::write_image_file(dir, image), "--baud", "9600"});
 
-    const pid_t cli = start_download(sim.pty(), db);
-    ASSERT_GT(cli, 0);
+    test::CliChild cli(
+        dir, {"download", "--port", sim.pty(), "--address", "1", "--db", db.string()}, "cli");
     std::int64_t seen = 0;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (seen < 20 && std::chrono::steady_clock::now() < give_up) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         seen = visible_rows(db);
     }
-    kill(cli, SIGKILL);
-    int status = 0;
-    waitpid(cli, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the download ended before it could be killed";
+    kill(cli.pid(), SIGKILL);
+    ASSERT_EQ(cli.wait().exit_code, -1) << "the download ended before it could be killed";
     ASSERT_GE(seen, 20);
 
     SQLite::Database check(db.string(), SQLite::OPEN_READONLY);
