@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/console_frontend.h"
 #include "device/port_path.h"
+#include "download/block_reads.h"
 #include "download/log_download.h"
 #include "download/messages.h"
 
@@ -14,6 +15,7 @@ struct DownloadOptions {
     std::string port;
     std::string address;
     bool whole = false;
+    bool fast = false;
     std::string database;
     std::string parity = "N";
     device::SerialSettings serial;
@@ -51,7 +53,11 @@ int run_download(DownloadOptions& options) {
     try {
         store::LogDatabase database(db_path);
         device::DeviceLink link(options.serial);
-        download::LogDownload procedure(link, database);
+        download::BlockReads block_reads(link);
+        download::RecordByRecordReads record_reads(link);
+        download::LogDownload procedure(
+            link, database,
+            options.fast ? static_cast<download::RecordWordSource&>(block_reads) : record_reads);
         ConsoleFrontend frontend(options.port, options.address, options.whole);
         ConsoleFrontend::stop_on_signals();
         return exit_code(procedure.run(frontend));
@@ -72,6 +78,8 @@ Subcommand add_download_command(CLI::App& app) {
     cmd->add_option("--address,-a", options->address, "Modbus address of the relay (1-247)")
         ->required();
     cmd->add_flag("--whole", options->whole, "Read the whole log memory, not up to the pointer");
+    cmd->add_flag("--fast", options->fast,
+                  "Read the log memory in blocks of up to 125 registers (same rows, fewer reads)");
     cmd->add_option("--db", options->database,
                     "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)")
         ->check(kNonEmptyPath);
