@@ -76,6 +76,8 @@ struct Options {
     bool no_serve = false;
     zklog::sim::FaultPlan faults;
     int late_ms = 700;
+    int turnaround_ms = 0;
+    int max_registers = 125;
 };
 
 // Counts, registers and request numbers. CLI11 takes "-1" for an unsigned 64-bit option as its
@@ -152,6 +154,8 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
     }
     server_options.faults = o.faults;
     server_options.faults.late_delay = std::chrono::milliseconds(o.late_ms);
+    server_options.turnaround = std::chrono::milliseconds(o.turnaround_ms);
+    server_options.max_registers = o.max_registers;
     zklog::sim::RtuServer server(image, std::move(server_options));
     std::optional<PortLink> link;
     if (!o.link.empty()) {
@@ -185,6 +189,13 @@ int main(int argc, char** argv) try {
         ->check(kCount);
     app.add_option("--trace", o.trace, "Append one line per request received to this file")
         ->check(kFileName);
+    app.add_option("--turnaround-ms", o.turnaround_ms,
+                   "Start each reply this long after its request (the relay's turnaround)")
+        ->check(kCount);
+    // Modbus allows 125 registers in one 0x03 read; real relays often take fewer.
+    app.add_option("--max-registers", o.max_registers,
+                   "Answer reads of more registers with exception 03 (illegal data value)")
+        ->check(CLI::Range(1, 125));
     app.add_flag("--no-serve", o.no_serve, "Only build (and write) the image, then exit");
 
     auto& faults = o.faults;

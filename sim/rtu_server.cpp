@@ -143,15 +143,20 @@ void RtuServer::handle_request() {
     out.hang_up = decision.hang_up;
     out.due = received;
     if (decision.answer) {
-        out.bytes = build_reply(request.data(), length, decision.exception);
+        const bool too_many = entry.function == 0x03 &&
+                              entry.count > static_cast<std::uint32_t>(options_.max_registers);
+        const int exception = decision.exception ? MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS
+                              : too_many         ? MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE
+                                                 : 0;
+        out.bytes = build_reply(request.data(), length, exception);
         if (out.bytes.empty() && !out.hang_up) {
             return;
         }
         if (!out.bytes.empty()) {
             spoil_reply(out.bytes, decision, entry);
         }
-        out.due +=
-            wire_time(static_cast<std::size_t>(length), out.bytes.size()) + decision.extra_delay;
+        out.due += wire_time(static_cast<std::size_t>(length), out.bytes.size()) +
+                   options_.turnaround + decision.extra_delay;
     } else if (!out.hang_up) {
         return;
     }
@@ -163,7 +168,8 @@ void RtuServer::handle_request() {
 // slave sends (count, address, CRC), how much of it gets out, then noise before it.
 void RtuServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
                             const TraceEntry& request) const {
-    if (decision.word_delta != 0 && !decision.exception) {
+    // An exception reply (function code with its top bit set) carries no registers.
+    if (decision.word_delta != 0 && (bytes[1] & 0x80) == 0) {
         const std::uint32_t next = request.first_register + request.count;
         const std::uint16_t next_word =
             next < RelayImage::kRegisters ? mapping_->tab_registers[next] : 0;
@@ -186,10 +192,10 @@ void RtuServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecisio
 // libmodbus writes a reply with a plain write() on its socket. Pointing that socket at a pipe
 // for one call hands us the finished frame, CRC and all, to send whenever and however we like.
 std::vector<std::uint8_t> RtuServer::build_reply(const std::uint8_t* request, int length,
-                                                 bool exception) {
+                                                 int exception) {
     modbus_set_socket(ctx_, capture_[1]);
-    if (exception) {
-        modbus_reply_exception(ctx_, request, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+    if (exception != 0) {
+        modbus_reply_exception(ctx_, request, static_cast<unsigned int>(exception));
     } else {
         modbus_reply(ctx_, request, length, mapping_);
     }

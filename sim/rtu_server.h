@@ -26,6 +26,12 @@ struct ServerOptions {
     int baud = 0; // 0: reply at once; else as late as the wire would at this speed
     std::optional<std::filesystem::path> trace;
     FaultPlan faults;
+    // How long the relay takes to start its reply once a request is in; other requests are
+    // still taken in meanwhile.
+    std::chrono::milliseconds turnaround{0};
+    // The most registers one read may ask for; bigger reads get exception 03 (illegal data
+    // value), as relays with a smaller buffer than Modbus's 125 registers answer.
+    int max_registers = 125;
 };
 
 class RtuServer {
@@ -51,7 +57,7 @@ private:
 
     void reset_context();
     void handle_request();
-    std::vector<std::uint8_t> build_reply(const std::uint8_t* request, int length, bool exception);
+    std::vector<std::uint8_t> build_reply(const std::uint8_t* request, int length, int exception);
     void spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
                      const TraceEntry& request) const;
     Clock::duration wire_time(std::size_t request_bytes, std::size_t reply_bytes) const;
