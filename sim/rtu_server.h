@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,10 @@ struct ServerOptions {
     // The most registers one read may ask for; bigger reads get exception 03 (illegal data
     // value), as relays with a smaller buffer than Modbus's 125 registers answer.
     int max_registers = 125;
+    // More relays on the same line, each with its slave address and its own memory. They answer
+    // every read (with the same turnaround, pacing and register limit); the faults and the
+    // request numbers are this relay's alone.
+    std::vector<std::pair<int, RelayImage>> other_relays;
 };
 
 class RtuServer {
@@ -56,6 +61,7 @@ private:
     };
 
     void reset_context();
+    int receive_on_shared_line(std::uint8_t* request);
     void handle_request();
     std::vector<std::uint8_t> build_reply(const std::uint8_t* request, int length, int exception);
     void spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
@@ -70,6 +76,9 @@ private:
     PtyPair pty_;
     _modbus* ctx_ = nullptr;
     _modbus_mapping_t* mapping_ = nullptr;
+    std::map<int, _modbus_mapping_t*> other_mappings_;
+    _modbus_mapping_t* serving_ = nullptr; // the memory of the relay the request is for
+    std::array<int, 2> feed_ = {-1, -1};   // hands a frame read off the line to libmodbus
     std::array<int, 2> capture_ = {-1, -1};
     std::unique_ptr<TraceWriter> trace_;
     std::uint64_t requests_ = 0;
