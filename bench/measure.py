@@ -229,7 +229,7 @@ def report_figures(report, records, reads, unpaced, paced, fast, save_row, windo
                "ratio", 0.62,
                [("zklog median", middle(pz), "s"), ("peer median", middle(paced["peer"]), "s")],
                repetitions=PEER_PACED_REPS)
-    report.add_second("peer", "unpaced", "3 zklog / peer script, unpaced",
+    report.add_second("peer", "unpaced", "5 zklog / peer script, unpaced",
                       middle(zk) / middle(peer), "ratio", 0.05,
                       [("zklog median", middle(zk), "s"), ("peer median", middle(peer), "s")])
     report_fast_peer(report, fast["paced"], middle(paced["peer"]))

@@ -39,6 +39,9 @@ public:
     // The same download with the log memory read through `source` (which must outlive it).
     LogDownload(device::DeviceLink& link, store::LogDatabase& database, RecordWordSource& source)
         : link_(link), database_(database), record_by_record_(link), source_(source) {}
+    // The source may be its own member: a copy would read through the original's.
+    LogDownload(const LogDownload&) = delete;
+    LogDownload& operator=(const LogDownload&) = delete;
 
     // One whole download; every outcome but Stopped has been shown to the user.
     DownloadResult run(DownloadFrontend& ui);
