@@ -8,14 +8,15 @@ class Report:
         self._rows = []
 
     def add(self, name, title, value, unit, target, times, **extra):
-        """A figure: `value` is met when at or below `target`; `times` are the absolute times
-        it comes from, as (label, number, unit) for the table and the JSON alike."""
-        entry = {"value": round(value, 4), "unit": unit, "target": target,
-                 "met": value <= target}
+        """A figure: `value` is met when at or below `target` (None: reported, no target);
+        `times` are the absolute times it comes from, as (label, number, unit) for the table
+        and the JSON alike."""
+        met = None if target is None else value <= target
+        entry = {"value": round(value, 4), "unit": unit, "target": target, "met": met}
         entry.update(_times_dict(times))
         entry.update(extra)
         self.figures[name] = entry
-        self._rows.append((title, value, unit, target, value <= target, times))
+        self._rows.append((title, value, unit, target, met, times))
 
     def add_second(self, name, key, title, value, unit, target, times):
         """A second target of figure `name`, kept under `key` inside its entry."""
@@ -27,8 +28,10 @@ class Report:
 
     def table(self):
         header = ("figure", "measured", "target", "met", "absolute times")
-        lines = [[title, _number(value, unit), f"<= {_number(target, unit)}",
-                  "yes" if met else "NO", ", ".join(_time_text(t) for t in times)]
+        lines = [[title, _number(value, unit),
+                  "-" if target is None else f"<= {_number(target, unit)}",
+                  "-" if met is None else "yes" if met else "NO",
+                  ", ".join(_time_text(t) for t in times)]
                  for title, value, unit, target, met, times in self._rows]
         widths = [max(len(row[i]) for row in [header, *lines]) for i in range(4)]
         out = []

@@ -29,5 +29,6 @@ Subcommand add_download_command(CLI::App& app);
 Subcommand add_export_command(CLI::App& app);
 Subcommand add_dump_command(CLI::App& app);
 Subcommand add_init_db_command(CLI::App& app);
+Subcommand add_scan_command(CLI::App& app);
 
 } // namespace zklog::cli

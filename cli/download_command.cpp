@@ -2,6 +2,7 @@
 #include "cli/console_frontend.h"
 #include "device/baud_rates.h"
 #include "device/port_path.h"
+#include "download/block_reads.h"
 #include "download/log_download.h"
 #include "download/messages.h"
 
@@ -17,6 +18,7 @@ struct DownloadOptions {
     std::string port;
     std::string address;
     bool whole = false;
+    bool fast = false;
     std::string database;
     std::string parity = "N";
     device::SerialSettings serial;
@@ -78,7 +80,11 @@ int run_download(DownloadOptions& options) {
         return kExitDatabaseError;
     }
     device::DeviceLink link(options.serial);
-    download::LogDownload procedure(link, *database);
+    download::BlockReads block_reads(link);
+    download::RecordByRecordReads record_reads(link);
+    download::LogDownload procedure(
+        link, *database,
+        options.fast ? static_cast<download::RecordWordSource&>(block_reads) : record_reads);
     ConsoleFrontend frontend(options.port, options.address, options.whole);
     const download::DownloadResult result = procedure.run(frontend);
     if (!procedure.file_whole()) {
@@ -105,6 +111,8 @@ Subcommand add_download_command(CLI::App& app) {
     cmd->add_option("--address,-a", options->address, "Modbus address of the relay (1-247)")
         ->required();
     cmd->add_flag("--whole", options->whole, "Read the whole log memory, not up to the pointer");
+    cmd->add_flag("--fast", options->fast,
+                  "Read the log memory in blocks of up to 125 registers (same rows, fewer reads)");
     cmd->add_option("--db", options->database,
                     "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)")
         ->check(kNonEmptyPath);

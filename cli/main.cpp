@@ -17,6 +17,7 @@ int main(int argc, char** argv) try {
         zklog::cli::add_export_command(app),
         zklog::cli::add_dump_command(app),
         zklog::cli::add_init_db_command(app),
+        zklog::cli::add_scan_command(app),
     };
     try {
         app.parse(argc, argv);

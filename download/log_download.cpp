@@ -21,15 +21,18 @@ struct FrontendClosed {};
 
 class Run {
 public:
-    Run(device::DeviceLink& link, store::LogDatabase& database, DownloadFrontend& ui)
-        : link_(link), database_(database), ui_(ui) {}
+    Run(device::DeviceLink& link, RecordWordSource& source, store::LogDatabase& database,
+        DownloadFrontend& ui)
+        : link_(link), source_(source), database_(database), ui_(ui) {}
 
     std::optional<std::uint32_t> read_pointer();
     void read_records(std::uint32_t pointer);
     const std::string& status() const { return status_; }
 
 private:
+    std::uint32_t address() const;
     bool read(std::uint32_t first_register, std::uint32_t count);
+    std::optional<std::span<const std::uint16_t>> record_words(std::uint32_t count);
     void read_record();
     void set_status(std::string text) {
         status_ = std::move(text);
@@ -37,20 +40,32 @@ private:
     }
 
     device::DeviceLink& link_;
+    RecordWordSource& source_;
     store::LogDatabase& database_;
     DownloadFrontend& ui_;
     std::uint32_t log_address_ = kLogStart;
+    std::uint32_t end_ = kLogStart;
     std::string status_;
 };
 
 // The address is taken from the front end for every read, so an edit made during a yield is
 // used from the next read on.
-bool Run::read(std::uint32_t first_register, std::uint32_t count) {
+std::uint32_t Run::address() const {
     const auto address = parse_device_address(ui_.address_text());
     if (!address) {
         throw AddressInvalid{};
     }
-    return link_.modbus_rd(*address, first_register, count) == device::DeviceLink::kReadOk;
+    return *address;
+}
+
+bool Run::read(std::uint32_t first_register, std::uint32_t count) {
+    return link_.modbus_rd(address(), first_register, count) == device::DeviceLink::kReadOk;
+}
+
+// The next `count` words of the log memory, through the run's source, which may read no
+// further than the longest record starting at the bound could reach.
+std::optional<std::span<const std::uint16_t>> Run::record_words(std::uint32_t count) {
+    return source_.words(address(), log_address_, count, end_ + kLongestRecordWords - 1);
 }
 
 // A relay busy writing its log may miss a request; the pointer is asked again at once.
@@ -67,13 +82,13 @@ void Run::read_records(std::uint32_t pointer) {
     for (int records = 0;; ++records) {
         // The bound is taken anew at every pass: switching the read mode during a download
         // changes it from the next record on. A record that starts at the bound is read whole.
-        const std::uint32_t end = ui_.read_up_to_pointer() ? kLogStart + pointer : kLogLastStart;
-        if (log_address_ > end) {
+        end_ = ui_.read_up_to_pointer() ? kLogStart + pointer : kLogLastStart;
+        if (log_address_ > end_) {
             return;
         }
         set_status(std::string(kProgressPrefix) + std::to_string(records) +
                    std::string(kProgressSuffix));
-        ui_.progress(records, log_address_, end);
+        ui_.progress(records, log_address_, end_);
         if (!ui_.yield()) {
             throw FrontendClosed{};
         }
@@ -84,17 +99,19 @@ void Run::read_records(std::uint32_t pointer) {
 // The address advances right after each read, before decoding: the decoders work from the
 // read's own words, and the next record starts after the last block read.
 void Run::read_record() {
-    if (!read(log_address_, kBaseBlockWords)) {
+    const auto base = record_words(kBaseBlockWords);
+    if (!base) {
         throw BaseBlockFailed{};
     }
     log_address_ += kBaseBlockWords;
-    RecordDecoder record(link_.words(), database_.add_new());
+    RecordDecoder record(*base, database_.add_new());
     while (const std::uint32_t count = record.next_block_words()) {
-        if (!read(log_address_, count)) {
+        const auto block = record_words(count);
+        if (!block) {
             throw LaterBlockFailed{};
         }
         log_address_ += count;
-        record.decode_next(link_.words());
+        record.decode_next(*block);
     }
     database_.update();
 }
@@ -124,7 +141,7 @@ DownloadResult LogDownload::run(DownloadFrontend& ui) {
         PortaAberta_ = true;
     }
 
-    Run run(link_, database_, ui);
+    Run run(link_, source_, database_, ui);
     std::optional<std::uint32_t> pointer;
     try {
         pointer = run.read_pointer();
@@ -142,6 +159,7 @@ DownloadResult LogDownload::run(DownloadFrontend& ui) {
     }
 
     database_.LimparLOG();
+    source_.start_run();
     ui.set_status_text("");
     ui.set_start_enabled(false);
     try {

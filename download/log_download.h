@@ -3,6 +3,7 @@
 
 #include "device/device_link.h"
 #include "download/download_frontend.h"
+#include "download/record_word_source.h"
 #include "store/log_database.h"
 
 #include <cstdint>
@@ -15,6 +16,9 @@ inline constexpr int kPointerRetries = 5; // six attempts in all
 inline constexpr std::uint32_t kLogStart = 2000;
 // The last register at which a record may start when the whole memory is read.
 inline constexpr std::uint32_t kLogLastStart = 18120;
+// The longest record: base block, second channel and differential block (10 + 8 + 7 words).
+// A record starting at the bound may reach this far past it.
+inline constexpr std::uint32_t kLongestRecordWords = 25;
 
 enum class DownloadResult {
     Completed,
@@ -30,8 +34,15 @@ enum class DownloadResult {
 
 class LogDownload {
 public:
+    // The standard download: every block of every record read on its own.
     LogDownload(device::DeviceLink& link, store::LogDatabase& database)
-        : link_(link), database_(database) {}
+        : link_(link), database_(database), record_by_record_(link), source_(record_by_record_) {}
+    // The same download with the log memory read through `source` (which must outlive it).
+    LogDownload(device::DeviceLink& link, store::LogDatabase& database, RecordWordSource& source)
+        : link_(link), database_(database), record_by_record_(link), source_(source) {}
+    // The source may be its own member: a copy would read through the original's.
+    LogDownload(const LogDownload&) = delete;
+    LogDownload& operator=(const LogDownload&) = delete;
 
     // One whole download; every outcome but Stopped has been shown to the user.
     DownloadResult run(DownloadFrontend& ui);
@@ -50,6 +61,8 @@ private:
 
     device::DeviceLink& link_;
     store::LogDatabase& database_;
+    RecordByRecordReads record_by_record_;
+    RecordWordSource& source_;
     bool PortaAberta_ = false;
     bool file_whole_ = true;
 };

@@ -77,7 +77,49 @@ struct Options {
     zklog::sim::FaultPlan faults;
     int late_ms = 700;
     int turnaround_ms = 0;
+    int max_registers = 125;
+    std::vector<std::string> other_relays; // ADDRESS:RECORDS
 };
+
+// "ADDRESS:RECORDS": another relay on the line, 1 to 247, with that many generated records.
+std::optional<std::pair<int, int>> parse_other_relay(const std::string& text) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
+        text.find_first_not_of("0123456789:") != std::string::npos ||
+        text.find(':', colon + 1) != std::string::npos || colon > 3 ||
+        text.size() - colon - 1 > 5) {
+        return std::nullopt;
+    }
+    const int address = std::stoi(text.substr(0, colon));
+    const int records = std::stoi(text.substr(colon + 1));
+    if (address < 1 || address > 247) {
+        return std::nullopt;
+    }
+    return std::pair{address, records};
+}
+
+const CLI::Validator kOtherRelay(
+    [](const std::string& text) {
+        return parse_other_relay(text) ? std::string()
+                                       : "'" + text + "' is not ADDRESS:RECORDS (address 1-247)";
+    },
+    "ADDRESS:RECORDS");
+
+// The other relays' memories: each its own generated log, seeded by its address.
+std::vector<std::pair<int, zklog::sim::RelayImage>> build_other_relays(const Options& o) {
+    std::vector<std::pair<int, zklog::sim::RelayImage>> relays;
+    for (const auto& text : o.other_relays) {
+        const auto [address, records] = *parse_other_relay(text);
+        if (address == o.address) {
+            throw std::runtime_error("--relay " + text + ": address " + std::to_string(address) +
+                                     " is the main relay's");
+        }
+        zklog::sim::RelayImage image;
+        zklog::sim::generate_records(image, records, static_cast<std::uint32_t>(address));
+        relays.emplace_back(address, std::move(image));
+    }
+    return relays;
+}
 
 // Counts, registers and request numbers. CLI11 takes "-1" for an unsigned 64-bit option as its
 // largest value, which would quietly mean "never"; and CLI::NonNegativeNumber names the largest
@@ -148,12 +190,14 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
     zklog::sim::ServerOptions server_options;
     server_options.address = o.address;
     server_options.baud = o.baud;
-    server_options.turnaround = std::chrono::milliseconds(o.turnaround_ms);
     if (!o.trace.empty()) {
         server_options.trace = o.trace;
     }
     server_options.faults = o.faults;
     server_options.faults.late_delay = std::chrono::milliseconds(o.late_ms);
+    server_options.turnaround = std::chrono::milliseconds(o.turnaround_ms);
+    server_options.max_registers = o.max_registers;
+    server_options.other_relays = build_other_relays(o);
     zklog::sim::RtuServer server(image, std::move(server_options));
     std::optional<PortLink> link;
     if (!o.link.empty()) {
@@ -181,16 +225,22 @@ int main(int argc, char** argv) try {
     app.add_option("--link", o.link, "Symlink to create to the pty (removed at exit)")
         ->check(kFileName);
     app.add_option("--baud", o.baud, "Pace replies as at this speed (0: unpaced)")->check(kCount);
-    app.add_option("--turnaround-ms", o.turnaround_ms,
-                   "Start each reply this long after its request (other requests are still "
-                   "answered meanwhile)")
-        ->check(kCount);
     app.add_option("--write-image", o.write_image, "Save the served image to this file")
         ->check(kFileName);
     app.add_option("--pointer", o.pointer, "Override the log pointer (register 1024)")
         ->check(kCount);
     app.add_option("--trace", o.trace, "Append one line per request received to this file")
         ->check(kFileName);
+    app.add_option("--turnaround-ms", o.turnaround_ms,
+                   "Start each reply this long after its request (the relay's turnaround)")
+        ->check(kCount);
+    // Modbus allows 125 registers in one 0x03 read; real relays often take fewer.
+    app.add_option("--max-registers", o.max_registers,
+                   "Answer reads of more registers with exception 03 (illegal data value)")
+        ->check(CLI::Range(1, 125));
+    app.add_option("--relay", o.other_relays,
+                   "Another relay on the line: its address and how many records to generate")
+        ->check(kOtherRelay);
     app.add_flag("--no-serve", o.no_serve, "Only build (and write) the image, then exit");
 
     auto& faults = o.faults;

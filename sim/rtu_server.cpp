@@ -1,6 +1,7 @@
 #include "sim/rtu_server.h"
 
 #include "sim/frame_faults.h"
+#include "sim/raw_frame.h"
 
 #include <algorithm>
 #include <array>
@@ -21,9 +22,19 @@ RtuServer::RtuServer(const RelayImage& image, ServerOptions options)
         throw std::runtime_error("cannot allocate the register map");
     }
     std::copy(image.words().begin(), image.words().end(), mapping_->tab_registers);
-    if (pipe2(capture_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+    serving_ = mapping_;
+    if (pipe2(capture_.data(), O_CLOEXEC | O_NONBLOCK) != 0 ||
+        pipe2(feed_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
         modbus_mapping_free(mapping_);
         throw std::system_error(errno, std::generic_category(), "pipe");
+    }
+    for (const auto& [address, other_image] : options_.other_relays) {
+        auto* other = modbus_mapping_new(0, 0, RelayImage::kRegisters, 0);
+        if (other == nullptr) {
+            throw std::runtime_error("cannot allocate the register map");
+        }
+        std::copy(other_image.words().begin(), other_image.words().end(), other->tab_registers);
+        other_mappings_[address] = other;
     }
     reset_context();
     if (options_.trace) {
@@ -37,8 +48,41 @@ RtuServer::~RtuServer() {
         modbus_free(ctx_);
     }
     modbus_mapping_free(mapping_);
+    for (auto& [address, other] : other_mappings_) {
+        modbus_mapping_free(other);
+    }
     ::close(capture_[0]);
     ::close(capture_[1]);
+    ::close(feed_[0]);
+    ::close(feed_[1]);
+}
+
+// With several relays on the line the frame is read here first, its slave address picks the
+// relay, and libmodbus parses it from a pipe with its context set to that slave. Frames for no
+// relay of ours stay unanswered, as on a real bus.
+int RtuServer::receive_on_shared_line(std::uint8_t* request) {
+    const auto frame = read_frame(pty_.master());
+    if (frame.size() < 4) {
+        return -1;
+    }
+    const int slave = frame[0];
+    const auto other = other_mappings_.find(slave);
+    if (slave != options_.address && other == other_mappings_.end()) {
+        return -1;
+    }
+    serving_ = slave == options_.address ? mapping_ : other->second;
+    if (write(feed_[1], frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) {
+        return -1;
+    }
+    modbus_set_socket(ctx_, feed_[0]);
+    modbus_set_slave(ctx_, slave);
+    const int length = modbus_receive(ctx_, request);
+    modbus_set_socket(ctx_, pty_.master());
+    modbus_set_slave(ctx_, options_.address);
+    std::array<std::uint8_t, 512> rest{};
+    while (read(feed_[0], rest.data(), rest.size()) > 0) {
+    }
+    return length;
 }
 
 // libmodbus takes a request for another slave as a sign that the next frame on the line is
@@ -114,7 +158,9 @@ void RtuServer::hang_up_when_read() {
 void RtuServer::handle_request() {
     std::array<std::uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> request{};
     const auto received = Clock::now();
-    const int length = modbus_receive(ctx_, request.data());
+    serving_ = mapping_;
+    const int length = other_mappings_.empty() ? modbus_receive(ctx_, request.data())
+                                               : receive_on_shared_line(request.data());
     if (length == 0) {
         reset_context();
         return;
@@ -124,8 +170,9 @@ void RtuServer::handle_request() {
         return;
     }
     const int offset = modbus_get_header_length(ctx_);
+    const bool ours = serving_ == mapping_;
     TraceEntry entry;
-    entry.request = ++requests_;
+    entry.request = ours ? ++requests_ : 0;
     entry.slave = request[0];
     entry.function = request[offset];
     if (length >= offset + 5) {
@@ -138,12 +185,18 @@ void RtuServer::handle_request() {
     }
 
     const ReplyDecision decision =
-        faults_.decide(entry.request, entry.function, entry.first_register);
+        ours ? faults_.decide(entry.request, entry.function, entry.first_register)
+             : ReplyDecision{};
     Outgoing out;
     out.hang_up = decision.hang_up;
     out.due = received;
     if (decision.answer) {
-        out.bytes = build_reply(request.data(), length, decision.exception);
+        const bool too_many = entry.function == 0x03 &&
+                              entry.count > static_cast<std::uint32_t>(options_.max_registers);
+        const int exception = decision.exception ? MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS
+                              : too_many         ? MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE
+                                                 : 0;
+        out.bytes = build_reply(request.data(), length, exception);
         if (out.bytes.empty() && !out.hang_up) {
             return;
         }
@@ -163,10 +216,11 @@ void RtuServer::handle_request() {
 // slave sends (count, address, CRC), how much of it gets out, then noise before it.
 void RtuServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
                             const TraceEntry& request) const {
-    if (decision.word_delta != 0 && !decision.exception) {
+    // An exception reply (function code with its top bit set) carries no registers.
+    if (decision.word_delta != 0 && (bytes[1] & 0x80) == 0) {
         const std::uint32_t next = request.first_register + request.count;
         const std::uint16_t next_word =
-            next < RelayImage::kRegisters ? mapping_->tab_registers[next] : 0;
+            next < RelayImage::kRegisters ? serving_->tab_registers[next] : 0;
         change_word_count(bytes, decision.word_delta, next_word);
     }
     if (decision.wrong_address) {
@@ -186,12 +240,12 @@ void RtuServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecisio
 // libmodbus writes a reply with a plain write() on its socket. Pointing that socket at a pipe
 // for one call hands us the finished frame, CRC and all, to send whenever and however we like.
 std::vector<std::uint8_t> RtuServer::build_reply(const std::uint8_t* request, int length,
-                                                 bool exception) {
+                                                 int exception) {
     modbus_set_socket(ctx_, capture_[1]);
-    if (exception) {
-        modbus_reply_exception(ctx_, request, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
+    if (exception != 0) {
+        modbus_reply_exception(ctx_, request, static_cast<unsigned int>(exception));
     } else {
-        modbus_reply(ctx_, request, length, mapping_);
+        modbus_reply(ctx_, request, length, serving_);
     }
     modbus_set_socket(ctx_, pty_.master());
 
