@@ -1,0 +1,408 @@
+#include "view/chart_panel.h"
+
+#include "view/polyline.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QGraphicsLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <cmath>
+
+namespace zklog::view {
+
+namespace {
+
+const std::array<QColor, 10> kPalette{
+    QColor(31, 119, 180),  QColor(255, 127, 14), QColor(44, 160, 44),   QColor(214, 39, 40),
+    QColor(148, 103, 189), QColor(140, 86, 75),  QColor(227, 119, 194), QColor(127, 127, 127),
+    QColor(188, 189, 34),  QColor(23, 190, 207)};
+
+QString qt_text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The relay's clock has no time zone and the axis shows local time: the stamp is placed at
+// the same wall-clock reading here, so the labels read as the relay wrote them.
+qint64 msecs_since_epoch(double seconds_since_2000) {
+    const auto seconds = static_cast<qint64>(seconds_since_2000);
+    return QDateTime(QDate(2000, 1, 1).addDays(seconds / 86400),
+                     QTime(0, 0).addSecs(static_cast<int>(seconds % 86400)))
+        .toMSecsSinceEpoch();
+}
+
+QChartView* make_view(QWidget* parent) {
+    auto* view = new QChartView(new QChart, parent);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setRubberBand(QChartView::RectangleRubberBand);
+    view->chart()->layout()->setContentsMargins(0, 0, 0, 0);
+    view->chart()->setMargins(QMargins(4, 4, 4, 4));
+    return view;
+}
+
+} // namespace
+
+ChartPanel::ChartPanel(ChartSettings settings, QWidget* parent)
+    : QWidget(parent), settings_(settings) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    note_ = new QLabel(this);
+    note_->setVisible(false);
+    layout->addWidget(note_);
+    temperature_toggles_ = new QHBoxLayout;
+    temperature_toggles_->addStretch(1);
+    differential_toggles_ = new QHBoxLayout;
+    differential_toggles_->addStretch(1);
+    temperature_view_ = make_view(this);
+    differential_view_ = make_view(this);
+    relay_view_ = make_view(this);
+    layout->addLayout(temperature_toggles_);
+    layout->addWidget(temperature_view_, settings_.temperature_stretch);
+    layout->addLayout(differential_toggles_);
+    layout->addWidget(differential_view_, settings_.differential_stretch);
+    layout->addWidget(relay_view_, settings_.relay_stretch);
+    set_data(std::make_shared<ChartData>());
+}
+
+QString ChartPanel::axis_note() const {
+    return note_->isVisible() || (!empty() && !data_->x_is_time) ? note_->text() : QString();
+}
+
+double ChartPanel::chart_x(std::size_t record) const {
+    const double x = data_->x[record];
+    return data_->x_is_time ? static_cast<double>(msecs_since_epoch(x)) : x;
+}
+
+QAbstractAxis* ChartPanel::make_x_axis() const {
+    if (!empty() && data_->x_is_time) {
+        auto* axis = new QDateTimeAxis;
+        axis->setFormat("dd/MM/yy hh:mm");
+        axis->setTickCount(6);
+        return axis;
+    }
+    auto* axis = new QValueAxis;
+    axis->setLabelFormat("%d");
+    axis->setTitleText(empty() ? QString() : QStringLiteral("Registro"));
+    return axis;
+}
+
+void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
+    data_ = std::move(data);
+    series_by_name_.clear();
+    marker_ = nullptr;
+    for (auto& [name, box] : toggle_by_name_) {
+        delete box;
+    }
+    toggle_by_name_.clear();
+    for (QChartView* view : {temperature_view_, differential_view_, relay_view_}) {
+        view->chart()->removeAllSeries();
+        for (QAbstractAxis* axis : view->chart()->axes()) {
+            view->chart()->removeAxis(axis);
+            delete axis;
+        }
+    }
+    note_->setVisible(!empty() && !data_->x_is_time);
+    note_->setText(note_->isVisible()
+                       ? QStringLiteral("Data e hora inválidas em algum registro: o eixo mostra o "
+                                        "número do registro.")
+                       : QString());
+
+    build_line_chart(temperature_chart(), kTemperatureFields, data_->temperatures,
+                     empty() ? QStringLiteral("Nenhum registro") : QStringLiteral("Temperaturas"));
+    build_line_chart(differential_chart(), kDifferentialFields, data_->differentials,
+                     empty() ? QString() : QStringLiteral("Diferencial"));
+    build_relay_chart();
+    link_x_axes();
+}
+
+void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_view> names,
+                                  std::span<const std::vector<double>> values,
+                                  const QString& title) {
+    chart->setTitle(title);
+    QAbstractAxis* x_axis = make_x_axis();
+    auto* y_axis = new QValueAxis;
+    chart->addAxis(x_axis, Qt::AlignBottom);
+    chart->addAxis(y_axis, Qt::AlignLeft);
+    double low = INFINITY;
+    double high = -INFINITY;
+    for (std::size_t s = 0; s < names.size() && !empty(); ++s) {
+        const QString name = qt_text(names[s]);
+        const QColor color = kPalette[s % kPalette.size()];
+        std::vector<double> xs(data_->size());
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            xs[i] = chart_x(i);
+        }
+        const auto pieces = polylines(xs, values[s], settings_.columns);
+        if (pieces.empty()) {
+            continue; // a field no record holds gets no legend entry either
+        }
+        for (const Polyline& piece : pieces) {
+            QXYSeries* series = nullptr;
+            if (piece.size() == 1) {
+                // A lone value between NULLs has no line to be part of: a dot shows it.
+                auto* dot = new QScatterSeries;
+                dot->setMarkerSize(5);
+                dot->setBorderColor(color);
+                series = dot;
+            } else {
+                series = new QLineSeries;
+            }
+            series->setName(name);
+            series->setColor(color);
+            QList<QPointF> points;
+            points.reserve(static_cast<qsizetype>(piece.size()));
+            for (const PlotPoint& p : piece) {
+                points.append({p.x, p.y});
+                low = std::min(low, p.y);
+                high = std::max(high, p.y);
+            }
+            series->replace(points);
+            chart->addSeries(series);
+            series->attachAxis(x_axis);
+            series->attachAxis(y_axis);
+            const bool first = series_by_name_[name].empty();
+            for (QLegendMarker* marker : chart->legend()->markers(series)) {
+                marker->setVisible(first);
+            }
+            series_by_name_[name].push_back(series);
+            connect(series, &QXYSeries::hovered, this,
+                    [this, series](const QPointF& point, bool state) {
+                        if (!state) {
+                            QToolTip::hideText();
+                            return;
+                        }
+                        const QPointF at = series->chart()->mapToPosition(point, series);
+                        const QPoint global =
+                            series->chart()->scene()->views().value(0)->mapToGlobal(
+                                series->chart()->scene()->views().value(0)->mapFromScene(at));
+                        double best = INFINITY;
+                        std::size_t record = 0;
+                        for (std::size_t i = 0; i < data_->size(); ++i) {
+                            const double d = std::abs(chart_x(i) - point.x());
+                            if (d < best) {
+                                best = d;
+                                record = i;
+                            }
+                        }
+                        show_tip(record, global);
+                    });
+            connect(series, &QXYSeries::clicked, this, [this](const QPointF& point) {
+                double best = INFINITY;
+                std::size_t record = 0;
+                for (std::size_t i = 0; i < data_->size(); ++i) {
+                    const double d = std::abs(chart_x(i) - point.x());
+                    if (d < best) {
+                        best = d;
+                        record = i;
+                    }
+                }
+                if (!empty()) {
+                    emit record_clicked(record);
+                }
+            });
+        }
+        if (!toggle_by_name_.contains(name)) {
+            auto* box = new QCheckBox(name, this);
+            box->setChecked(true);
+            box->setStyleSheet(QStringLiteral("color: %1").arg(color.name()));
+            connect(box, &QCheckBox::toggled, this,
+                    [this, name](bool on) { set_series_visible(name, on); });
+            QHBoxLayout* row =
+                chart == temperature_chart() ? temperature_toggles_ : differential_toggles_;
+            row->insertWidget(row->count() - 1, box); // before the closing stretch
+            toggle_by_name_[name] = box;
+        }
+    }
+    if (std::isfinite(low)) {
+        const double pad = std::max(1.0, (high - low) * 0.05);
+        y_axis->setRange(low - pad, high + pad);
+    }
+    if (!empty()) {
+        const double first = chart_x(0);
+        const double last = chart_x(data_->size() - 1);
+        if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
+            time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
+                           QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)));
+        } else {
+            x_axis->setRange(first, std::max(last, first + 1));
+        }
+    }
+    // The switches above the chart, in the series' colours, are its legend.
+    chart->legend()->setVisible(false);
+}
+
+void ChartPanel::build_relay_chart() {
+    QChart* chart = relay_chart();
+    chart->legend()->setVisible(false);
+    QAbstractAxis* x_axis = make_x_axis();
+    auto* y_axis = new QCategoryAxis;
+    y_axis->setRange(0, kRelayCount);
+    y_axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+    QFont small = y_axis->labelsFont();
+    small.setPointSizeF(7);
+    y_axis->setLabelsFont(small);
+    for (int relay = 0; relay < kRelayCount; ++relay) {
+        y_axis->append(QStringLiteral("RL%1").arg(relay + 1), relay + 1);
+    }
+    chart->addAxis(x_axis, Qt::AlignBottom);
+    chart->addAxis(y_axis, Qt::AlignLeft);
+    chart->setTitle(empty() ? QString() : QStringLiteral("Relés ativos"));
+    if (empty()) {
+        return;
+    }
+    // Each lane is a band that is full height while the relay is active and flat otherwise:
+    // one area per relay however often it switches.
+    for (int relay = 0; relay < kRelayCount; ++relay) {
+        auto* upper = new QLineSeries;
+        auto* lower = new QLineSeries;
+        const double base = relay + 0.1;
+        const double top = relay + 0.9;
+        bool on = false;
+        for (std::size_t i = 0; i < data_->size(); ++i) {
+            const bool now = (data_->relays[i] & (1U << static_cast<unsigned>(relay))) != 0;
+            const double x = chart_x(i);
+            if (i == 0 || now != on) {
+                upper->append(x, on ? top : base);
+                upper->append(x, now ? top : base);
+                on = now;
+            }
+        }
+        upper->append(chart_x(data_->size() - 1), on ? top : base);
+        lower->append(chart_x(0), base);
+        lower->append(chart_x(data_->size() - 1), base);
+        auto* area = new QAreaSeries(upper, lower);
+        area->setName(QStringLiteral("RL%1").arg(relay + 1));
+        area->setColor(kPalette[static_cast<std::size_t>(relay)]);
+        area->setBorderColor(kPalette[static_cast<std::size_t>(relay)]);
+        chart->addSeries(area);
+        area->attachAxis(x_axis);
+        area->attachAxis(y_axis);
+    }
+    if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
+        time->setRange(
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chart_x(0))),
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chart_x(data_->size() - 1))));
+    } else {
+        x_axis->setRange(chart_x(0), std::max(chart_x(data_->size() - 1), chart_x(0) + 1));
+    }
+}
+
+void ChartPanel::link_x_axes() {
+    // Zooming any chart in time zooms the others the same, so the lanes line up with the lines.
+    const auto x_axis_of = [](QChart* chart) { return chart->axes(Qt::Horizontal).value(0); };
+    std::array<QChart*, 3> charts{temperature_chart(), differential_chart(), relay_chart()};
+    for (QChart* source : charts) {
+        QAbstractAxis* from = x_axis_of(source);
+        for (QChart* target : charts) {
+            if (target == source) {
+                continue;
+            }
+            QAbstractAxis* to = x_axis_of(target);
+            if (auto* time = qobject_cast<QDateTimeAxis*>(from)) {
+                connect(time, &QDateTimeAxis::rangeChanged, to,
+                        [to](const QDateTime& min, const QDateTime& max) {
+                            auto* other = qobject_cast<QDateTimeAxis*>(to);
+                            if (other != nullptr && (other->min() != min || other->max() != max)) {
+                                other->setRange(min, max);
+                            }
+                        });
+            } else if (auto* value = qobject_cast<QValueAxis*>(from)) {
+                connect(value, &QValueAxis::rangeChanged, to, [to](qreal min, qreal max) {
+                    auto* other = qobject_cast<QValueAxis*>(to);
+                    if (other != nullptr && (other->min() != min || other->max() != max)) {
+                        other->setRange(min, max);
+                    }
+                });
+            }
+        }
+    }
+}
+
+void ChartPanel::set_series_visible(const QString& name, bool visible) {
+    const auto found = series_by_name_.find(name);
+    if (found == series_by_name_.end()) {
+        return;
+    }
+    for (QAbstractSeries* series : found->second) {
+        series->setVisible(visible);
+        // Qt hides a hidden series' legend entry; the first one stays as the switch's label.
+        for (QLegendMarker* marker : series->chart()->legend()->markers(series)) {
+            marker->setVisible(series == found->second.front());
+        }
+    }
+    if (auto box = toggle_by_name_.find(name); box != toggle_by_name_.end()) {
+        box->second->setChecked(visible);
+    }
+}
+
+void ChartPanel::reset_zoom() {
+    for (QChart* chart : {temperature_chart(), differential_chart(), relay_chart()}) {
+        chart->zoomReset();
+    }
+    // zoomReset only undoes zooms made through the chart; the linked axes were set directly.
+    if (!empty()) {
+        set_data(data_);
+    }
+}
+
+void ChartPanel::set_time_zoom_only(bool only) {
+    for (QChartView* view : {temperature_view_, differential_view_, relay_view_}) {
+        view->setRubberBand(only ? QChartView::HorizontalRubberBand
+                                 : QChartView::RectangleRubberBand);
+    }
+}
+
+void ChartPanel::mark_record(std::size_t record) {
+    if (empty() || record >= data_->size()) {
+        return;
+    }
+    QChart* chart = temperature_chart();
+    if (marker_ != nullptr) {
+        chart->removeSeries(marker_);
+        delete marker_;
+        marker_ = nullptr;
+    }
+    auto* y_axis = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    if (y_axis == nullptr) {
+        return;
+    }
+    auto* line = new QLineSeries;
+    line->setColor(Qt::black);
+    line->append(chart_x(record), y_axis->min());
+    line->append(chart_x(record), y_axis->max());
+    chart->addSeries(line);
+    line->attachAxis(chart->axes(Qt::Horizontal).value(0));
+    line->attachAxis(y_axis);
+    for (QLegendMarker* marker : chart->legend()->markers(line)) {
+        marker->setVisible(false);
+    }
+    marker_ = line;
+}
+
+void ChartPanel::show_tip(std::size_t record, const QPointF& where) {
+    QString text = QStringLiteral("Registro %1").arg(record + 1);
+    for (std::size_t s = 0; s < kTemperatureFields.size(); ++s) {
+        const double v = data_->temperatures[s][record];
+        if (!std::isnan(v)) {
+            text += QStringLiteral("\n%1: %2").arg(qt_text(kTemperatureFields[s])).arg(v);
+        }
+    }
+    for (std::size_t s = 0; s < kDifferentialFields.size(); ++s) {
+        const double v = data_->differentials[s][record];
+        if (!std::isnan(v)) {
+            text += QStringLiteral("\n%1: %2").arg(qt_text(kDifferentialFields[s])).arg(v);
+        }
+    }
+    QToolTip::showText(where.toPoint(), text, this);
+}
+
+} // namespace zklog::view
