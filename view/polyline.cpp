@@ -8,7 +8,8 @@ std::vector<Polyline> polylines(std::span<const double> x, std::span<const doubl
                                 std::size_t columns) {
     std::vector<Polyline> pieces;
     const std::size_t count = std::min(x.size(), y.size());
-    const std::size_t per_column = columns == 0 ? 1 : std::max<std::size_t>(1, count / columns);
+    const std::size_t per_column =
+        columns == 0 ? 1 : std::max<std::size_t>(1, (count + columns - 1) / columns);
     Polyline current;
     auto end_piece = [&] {
         if (!current.empty()) {
