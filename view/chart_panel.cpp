@@ -74,7 +74,7 @@ ChartPanel::ChartPanel(ChartSettings settings, QWidget* parent)
 }
 
 QString ChartPanel::axis_note() const {
-    return note_->isVisible() || (!empty() && !data_->x_is_time) ? note_->text() : QString();
+    return note_->isHidden() ? QString() : note_->text();
 }
 
 double ChartPanel::chart_x(std::size_t record) const {
@@ -110,8 +110,9 @@ void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
             delete axis;
         }
     }
-    note_->setVisible(!empty() && !data_->x_is_time);
-    note_->setText(note_->isVisible()
+    const bool numbered = !empty() && !data_->x_is_time;
+    note_->setVisible(numbered);
+    note_->setText(numbered
                        ? QStringLiteral("Data e hora inválidas em algum registro: o eixo mostra o "
                                         "número do registro.")
                        : QString());

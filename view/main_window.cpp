@@ -131,7 +131,7 @@ void MainWindow::build_actions() {
 }
 
 QString MainWindow::error_text() const {
-    return error_->isVisible() ? error_->text() : QString();
+    return error_->isHidden() ? QString() : error_->text();
 }
 
 void MainWindow::show_error(const QString& text) {

@@ -4,6 +4,7 @@
 #include "tests/view/log_files.h"
 #include "view/main_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -166,6 +167,8 @@ TEST_F(MainWindowTest, ViewingChangesNotOneByteOfTheFile) {
 TEST_F(MainWindowTest, F5Reloads) {
     const auto window = open({stamped_row("1/1/23", "1:0:0", 1)});
     window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     const int reloads = window->reload_count();
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(window->reload_count(), reloads + 1);
@@ -175,7 +178,8 @@ TEST_F(MainWindowTest, F5Reloads) {
 TEST_F(MainWindowTest, FollowsADownloadWithoutGettingInItsWay) {
     ASSERT_EQ(
         QProcess::execute(ZKLOG_CLI_PATH, {"init-db", QString::fromStdString(path_.string())}), 0);
-    test::SimProcess sim({"--generate", "400"});
+    // Paced like a real line, so the download lasts long enough for the window to reload often.
+    test::SimProcess sim({"--generate", "300", "--baud", "115200"});
     ViewerSettings settings;
     settings.reload_delay_ms = 20; // reload as often as it can, to be in the way if it could
     MainWindow window(settings);
