@@ -1,5 +1,6 @@
 #include "view/chart_panel.h"
 
+#include "view/gap_line_item.h"
 #include "view/polyline.h"
 
 #include <QCheckBox>
@@ -7,6 +8,7 @@
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtCharts/QAreaSeries>
@@ -70,6 +72,10 @@ ChartPanel::ChartPanel(ChartSettings settings, QWidget* parent)
     layout->addLayout(differential_toggles_);
     layout->addWidget(differential_view_, settings_.differential_stretch);
     layout->addWidget(relay_view_, settings_.relay_stretch);
+    for (QChartView* view : {temperature_view_, differential_view_, relay_view_}) {
+        view->viewport()->setMouseTracking(true);
+        view->viewport()->installEventFilter(this);
+    }
     set_data(std::make_shared<ChartData>());
 }
 
@@ -97,8 +103,16 @@ QAbstractAxis* ChartPanel::make_x_axis() const {
 
 void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
     data_ = std::move(data);
-    series_by_name_.clear();
+    for (auto& [name, item] : items_) {
+        delete item;
+    }
+    items_.clear();
+    anchors_.clear();
     marker_ = nullptr;
+    chart_xs_.clear();
+    for (std::size_t i = 0; i < data_->size(); ++i) {
+        chart_xs_.push_back(chart_x(i));
+    }
     for (auto& [name, box] : toggle_by_name_) {
         delete box;
     }
@@ -129,116 +143,130 @@ void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_vie
                                   std::span<const std::vector<double>> values,
                                   const QString& title) {
     chart->setTitle(title);
+    // The switches above the chart, in the series' colours, are its legend.
+    chart->legend()->setVisible(false);
     QAbstractAxis* x_axis = make_x_axis();
     auto* y_axis = new QValueAxis;
     chart->addAxis(x_axis, Qt::AlignBottom);
     chart->addAxis(y_axis, Qt::AlignLeft);
+    // The lines are drawn by GapLineItem through this empty series, which ties them to the axes.
+    auto* anchor = new QLineSeries;
+    chart->addSeries(anchor);
+    anchor->attachAxis(x_axis);
+    anchor->attachAxis(y_axis);
+    anchors_[chart] = anchor;
     double low = INFINITY;
     double high = -INFINITY;
     for (std::size_t s = 0; s < names.size() && !empty(); ++s) {
         const QString name = qt_text(names[s]);
         const QColor color = kPalette[s % kPalette.size()];
-        std::vector<double> xs(data_->size());
-        for (std::size_t i = 0; i < xs.size(); ++i) {
-            xs[i] = chart_x(i);
-        }
-        const auto pieces = polylines(xs, values[s], settings_.columns);
+        auto pieces = polylines(chart_xs_, values[s], settings_.columns);
         if (pieces.empty()) {
-            continue; // a field no record holds gets no legend entry either
+            continue; // a field no record holds gets no switch either
         }
         for (const Polyline& piece : pieces) {
-            QXYSeries* series = nullptr;
-            if (piece.size() == 1) {
-                // A lone value between NULLs has no line to be part of: a dot shows it.
-                auto* dot = new QScatterSeries;
-                dot->setMarkerSize(5);
-                dot->setBorderColor(color);
-                series = dot;
-            } else {
-                series = new QLineSeries;
-            }
-            series->setName(name);
-            series->setColor(color);
-            QList<QPointF> points;
-            points.reserve(static_cast<qsizetype>(piece.size()));
             for (const PlotPoint& p : piece) {
-                points.append({p.x, p.y});
                 low = std::min(low, p.y);
                 high = std::max(high, p.y);
             }
-            series->replace(points);
-            chart->addSeries(series);
-            series->attachAxis(x_axis);
-            series->attachAxis(y_axis);
-            const bool first = series_by_name_[name].empty();
-            for (QLegendMarker* marker : chart->legend()->markers(series)) {
-                marker->setVisible(first);
-            }
-            series_by_name_[name].push_back(series);
-            connect(series, &QXYSeries::hovered, this,
-                    [this, series](const QPointF& point, bool state) {
-                        if (!state) {
-                            QToolTip::hideText();
-                            return;
-                        }
-                        const QPointF at = series->chart()->mapToPosition(point, series);
-                        const QPoint global =
-                            series->chart()->scene()->views().value(0)->mapToGlobal(
-                                series->chart()->scene()->views().value(0)->mapFromScene(at));
-                        double best = INFINITY;
-                        std::size_t record = 0;
-                        for (std::size_t i = 0; i < data_->size(); ++i) {
-                            const double d = std::abs(chart_x(i) - point.x());
-                            if (d < best) {
-                                best = d;
-                                record = i;
-                            }
-                        }
-                        show_tip(record, global);
-                    });
-            connect(series, &QXYSeries::clicked, this, [this](const QPointF& point) {
-                double best = INFINITY;
-                std::size_t record = 0;
-                for (std::size_t i = 0; i < data_->size(); ++i) {
-                    const double d = std::abs(chart_x(i) - point.x());
-                    if (d < best) {
-                        best = d;
-                        record = i;
-                    }
-                }
-                if (!empty()) {
-                    emit record_clicked(record);
-                }
-            });
         }
-        if (!toggle_by_name_.contains(name)) {
-            auto* box = new QCheckBox(name, this);
-            box->setChecked(true);
-            box->setStyleSheet(QStringLiteral("color: %1").arg(color.name()));
-            connect(box, &QCheckBox::toggled, this,
-                    [this, name](bool on) { set_series_visible(name, on); });
-            QHBoxLayout* row =
-                chart == temperature_chart() ? temperature_toggles_ : differential_toggles_;
-            row->insertWidget(row->count() - 1, box); // before the closing stretch
-            toggle_by_name_[name] = box;
-        }
+        auto* item = new GapLineItem(chart, anchor, std::move(pieces), color);
+        items_[name] = item;
+        auto* box = new QCheckBox(name, this);
+        box->setChecked(true);
+        box->setStyleSheet(QStringLiteral("color: %1").arg(color.name()));
+        connect(box, &QCheckBox::toggled, this,
+                [this, name](bool on) { set_series_visible(name, on); });
+        QHBoxLayout* row =
+            chart == temperature_chart() ? temperature_toggles_ : differential_toggles_;
+        row->insertWidget(row->count() - 1, box); // before the closing stretch
+        toggle_by_name_[name] = box;
     }
     if (std::isfinite(low)) {
         const double pad = std::max(1.0, (high - low) * 0.05);
         y_axis->setRange(low - pad, high + pad);
     }
-    if (!empty()) {
-        const double first = chart_x(0);
-        const double last = chart_x(data_->size() - 1);
-        if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
-            time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
-                           QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)));
-        } else {
-            x_axis->setRange(first, std::max(last, first + 1));
+    set_x_range(x_axis);
+    // Zooming moves the axes; the items follow on the next paint.
+    for (QAbstractAxis* axis : {x_axis, static_cast<QAbstractAxis*>(y_axis)}) {
+        if (auto* value = qobject_cast<QValueAxis*>(axis)) {
+            connect(value, &QValueAxis::rangeChanged, chart, [chart] { chart->update(); });
+        } else if (auto* time = qobject_cast<QDateTimeAxis*>(axis)) {
+            connect(time, &QDateTimeAxis::rangeChanged, chart, [chart] { chart->update(); });
         }
     }
-    // The switches above the chart, in the series' colours, are its legend.
-    chart->legend()->setVisible(false);
+}
+
+void ChartPanel::set_x_range(QAbstractAxis* x_axis) const {
+    if (empty()) {
+        return;
+    }
+    const double first = chart_xs_.front();
+    const double last = chart_xs_.back();
+    if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
+        time->setRange(
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::max(last, first + 1000))));
+    } else {
+        x_axis->setRange(first, std::max(last, first + 1));
+    }
+}
+
+std::vector<Polyline> ChartPanel::pieces(const QString& name) const {
+    const auto found = items_.find(name);
+    return found == items_.end() ? std::vector<Polyline>{} : found->second->pieces();
+}
+
+std::optional<std::size_t> ChartPanel::record_at(QChartView* view, QPoint pos) const {
+    if (empty()) {
+        return std::nullopt;
+    }
+    QChart* chart = view->chart();
+    const QPointF in_chart = chart->mapFromScene(view->mapToScene(pos));
+    const auto anchor = anchors_.find(chart);
+    if (!chart->plotArea().contains(in_chart) || anchor == anchors_.end()) {
+        return std::nullopt;
+    }
+    const double x = chart->mapToValue(in_chart, anchor->second).x();
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < chart_xs_.size(); ++i) {
+        if (std::abs(chart_xs_[i] - x) < std::abs(chart_xs_[best] - x)) {
+            best = i;
+        }
+    }
+    return best;
+}
+
+bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
+    QChartView* view = nullptr;
+    for (QChartView* each : {temperature_view_, differential_view_, relay_view_}) {
+        if (watched == each->viewport()) {
+            view = each;
+        }
+    }
+    if (view == nullptr) {
+        return QWidget::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::MouseMove) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (const auto record = record_at(view, mouse->position().toPoint())) {
+            show_tip(*record, mouse->globalPosition());
+        } else {
+            QToolTip::hideText();
+        }
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        press_ = static_cast<QMouseEvent*>(event)->position().toPoint();
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // A press and release in one place is a click; anything longer is a zoom rectangle.
+        if (mouse->button() == Qt::LeftButton &&
+            (mouse->position().toPoint() - press_).manhattanLength() < 4) {
+            if (const auto record = record_at(view, mouse->position().toPoint())) {
+                emit record_clicked(*record);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ChartPanel::build_relay_chart() {
@@ -251,6 +279,7 @@ void ChartPanel::build_relay_chart() {
     QFont small = y_axis->labelsFont();
     small.setPointSizeF(7);
     y_axis->setLabelsFont(small);
+    y_axis->setTruncateLabels(false);
     for (int relay = 0; relay < kRelayCount; ++relay) {
         y_axis->append(QStringLiteral("RL%1").arg(relay + 1), relay + 1);
     }
@@ -288,13 +317,7 @@ void ChartPanel::build_relay_chart() {
         area->attachAxis(x_axis);
         area->attachAxis(y_axis);
     }
-    if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
-        time->setRange(
-            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chart_x(0))),
-            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chart_x(data_->size() - 1))));
-    } else {
-        x_axis->setRange(chart_x(0), std::max(chart_x(data_->size() - 1), chart_x(0) + 1));
-    }
+    set_x_range(x_axis);
 }
 
 void ChartPanel::link_x_axes() {
@@ -329,16 +352,8 @@ void ChartPanel::link_x_axes() {
 }
 
 void ChartPanel::set_series_visible(const QString& name, bool visible) {
-    const auto found = series_by_name_.find(name);
-    if (found == series_by_name_.end()) {
-        return;
-    }
-    for (QAbstractSeries* series : found->second) {
-        series->setVisible(visible);
-        // Qt hides a hidden series' legend entry; the first one stays as the switch's label.
-        for (QLegendMarker* marker : series->chart()->legend()->markers(series)) {
-            marker->setVisible(series == found->second.front());
-        }
+    if (const auto item = items_.find(name); item != items_.end()) {
+        item->second->setVisible(visible);
     }
     if (auto box = toggle_by_name_.find(name); box != toggle_by_name_.end()) {
         box->second->setChecked(visible);

@@ -3,11 +3,14 @@
 #pragma once
 
 #include "view/chart_data.h"
+#include "view/polyline.h"
 
 #include <QWidget>
 #include <QtCharts/QChartView>
+#include <QtCharts/QXYSeries>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 
 class QLabel;
@@ -15,6 +18,8 @@ class QCheckBox;
 class QHBoxLayout;
 
 namespace zklog::view {
+
+class GapLineItem;
 
 struct ChartSettings {
     // Points kept per series: about two per pixel column of a wide window.
@@ -38,6 +43,13 @@ public:
     bool empty() const { return !data_ || data_->size() == 0; }
 
     void set_series_visible(const QString& name, bool visible);
+    // The pieces of line drawn for one field (empty when no record holds it).
+    std::vector<Polyline> pieces(const QString& name) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
     // The temperature and differential charts, for tests and export.
     QChart* temperature_chart() const { return temperature_view_->chart(); }
     QChart* differential_chart() const { return differential_view_->chart(); }
@@ -58,6 +70,8 @@ private:
     QAbstractAxis* make_x_axis() const;
     void link_x_axes();
     void show_tip(std::size_t record, const QPointF& where);
+    void set_x_range(QAbstractAxis* x_axis) const;
+    std::optional<std::size_t> record_at(QChartView* view, QPoint pos) const;
     double chart_x(std::size_t record) const;
 
     ChartSettings settings_;
@@ -68,7 +82,10 @@ private:
     QChartView* temperature_view_ = nullptr;
     QChartView* differential_view_ = nullptr;
     QChartView* relay_view_ = nullptr;
-    std::map<QString, std::vector<QAbstractSeries*>> series_by_name_;
+    std::vector<double> chart_xs_; // each record's place on the x axis, as the axis counts
+    std::map<QString, GapLineItem*> items_;
+    std::map<QChart*, QXYSeries*> anchors_;
+    QPoint press_;
     std::map<QString, QCheckBox*> toggle_by_name_;
     QAbstractSeries* marker_ = nullptr;
 };
