@@ -19,6 +19,7 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <cmath>
+#include <unordered_map>
 
 namespace zklog::view {
 
@@ -34,12 +35,21 @@ QString qt_text(std::string_view text) {
 }
 
 // The relay's clock has no time zone and the axis shows local time: the stamp is placed at
-// the same wall-clock reading here, so the labels read as the relay wrote them.
+// the same wall-clock reading here, so the labels read as the relay wrote them. Local midnight
+// is looked up once per day; a lookup per record reads the zone file each time.
 qint64 msecs_since_epoch(double seconds_since_2000) {
+    static std::unordered_map<qint64, qint64> midnight;
     const auto seconds = static_cast<qint64>(seconds_since_2000);
-    return QDateTime(QDate(2000, 1, 1).addDays(seconds / 86400),
-                     QTime(0, 0).addSecs(static_cast<int>(seconds % 86400)))
-        .toMSecsSinceEpoch();
+    const qint64 day = seconds / 86400;
+    auto found = midnight.find(day);
+    if (found == midnight.end()) {
+        found =
+            midnight
+                .emplace(day,
+                         QDateTime(QDate(2000, 1, 1).addDays(day), QTime(0, 0)).toMSecsSinceEpoch())
+                .first;
+    }
+    return found->second + (seconds % 86400) * 1000;
 }
 
 QChartView* make_view(QWidget* parent) {
@@ -296,11 +306,19 @@ void ChartPanel::build_relay_chart() {
         auto* lower = new QLineSeries;
         const double base = relay + 0.1;
         const double top = relay + 0.9;
+        // Thinned like the lines: a column of the chart shows the relay active when any of its
+        // records does, so a lane never costs more points than the chart has columns.
+        const std::size_t count = data_->size();
+        const std::size_t per_column =
+            std::max<std::size_t>(1, (count + settings_.columns - 1) / settings_.columns);
         bool on = false;
-        for (std::size_t i = 0; i < data_->size(); ++i) {
-            const bool now = (data_->relays[i] & (1U << static_cast<unsigned>(relay))) != 0;
-            const double x = chart_x(i);
-            if (i == 0 || now != on) {
+        for (std::size_t start = 0; start < count; start += per_column) {
+            bool now = false;
+            for (std::size_t i = start; i < std::min(count, start + per_column) && !now; ++i) {
+                now = (data_->relays[i] & (1U << static_cast<unsigned>(relay))) != 0;
+            }
+            const double x = chart_xs_[start];
+            if (start == 0 || now != on) {
                 upper->append(x, on ? top : base);
                 upper->append(x, now ? top : base);
                 on = now;

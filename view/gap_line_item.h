@@ -27,6 +27,8 @@ private:
     QXYSeries* anchor_;
     std::vector<Polyline> pieces_;
     QColor colour_;
+    bool antialias_ = true;
+    static constexpr std::size_t kMaxSmoothPoints = 2000;
 };
 
 } // namespace zklog::view

@@ -19,8 +19,9 @@ std::vector<Polyline> polylines(std::span<const double> x, std::span<const doubl
     };
     for (std::size_t start = 0; start < count; start += per_column) {
         const std::size_t stop = std::min(count, start + per_column);
-        // Within a column, a NULL still breaks the line: the piece before it ends at its last
-        // value, and the lowest and highest of each run are kept.
+        // A column narrower than a pixel cannot show a gap inside it: a column with any value
+        // is drawn by its lowest and highest, and only a column with no value at all breaks the
+        // line. At one record per column every NULL is a break.
         std::size_t low = stop;
         std::size_t high = stop;
         auto flush_run = [&] {
@@ -37,8 +38,6 @@ std::vector<Polyline> polylines(std::span<const double> x, std::span<const doubl
         };
         for (std::size_t i = start; i < stop; ++i) {
             if (std::isnan(y[i])) {
-                flush_run();
-                end_piece();
                 continue;
             }
             if (low == stop || y[i] < y[low]) {
@@ -47,6 +46,9 @@ std::vector<Polyline> polylines(std::span<const double> x, std::span<const doubl
             if (high == stop || y[i] > y[high]) {
                 high = i;
             }
+        }
+        if (low == stop) {
+            end_piece();
         }
         flush_run();
     }

@@ -17,7 +17,8 @@ struct PlotPoint {
 
 using Polyline = std::vector<PlotPoint>;
 
-// `y` NaN is NULL. At most about 2 * `columns` points come back in all.
+// `y` NaN is NULL. At most about 2 * `columns` points come back in all. With more records than
+// columns, a gap is drawn where a whole column holds no value.
 std::vector<Polyline> polylines(std::span<const double> x, std::span<const double> y,
                                 std::size_t columns);
 

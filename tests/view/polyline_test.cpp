@@ -32,6 +32,16 @@ TEST(Polyline, NullSplitsTheLineAndIsNeverZero) {
     }
 }
 
+TEST(Polyline, AColumnWithAnyValueIsDrawnWhenThinned) {
+    std::vector<double> y(10'000);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        y[i] = i % 2 == 0 ? kNull : 1.0; // records of two shapes, alternating
+    }
+    const auto pieces = polylines(numbered(y.size()), y, 100);
+    ASSERT_EQ(pieces.size(), 1U);
+    EXPECT_LE(pieces[0].size(), 200U);
+}
+
 TEST(Polyline, AllNullGivesNothingToDraw) {
     const std::vector<double> y(10, kNull);
     EXPECT_TRUE(polylines(numbered(y.size()), y, 100).empty());
@@ -45,9 +55,12 @@ TEST_P(PolylineThinning, KeepsPeaksAndGapsWithAtMostTwoPointsPerColumn) {
     for (std::size_t i = 0; i < count; ++i) {
         y[i] = std::sin(static_cast<double>(i) / 50.0);
     }
-    y[count / 3] = 1000;  // a peak must survive thinning
-    y[count / 2] = kNull; // and so must a gap
+    y[count / 3] = 1000; // a peak must survive thinning
     const std::size_t columns = 500;
+    const std::size_t per_column = (count + columns - 1) / columns;
+    for (std::size_t i = count / 2; i < count / 2 + 2 * per_column; ++i) {
+        y[i] = kNull; // and so must a gap wider than a column
+    }
     const auto pieces = polylines(numbered(count), y, columns);
     std::size_t points = 0;
     double highest = -1;
