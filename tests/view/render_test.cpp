@@ -1,22 +1,24 @@
 // zklog-view --render as a script runs it: a real process, off screen.
 #include "tests/support/temp_dir.h"
 #include "tests/view/log_files.h"
+#include "view/chart_export.h"
+#include "view/log_source.h"
 
 #include <QImage>
 #include <QProcess>
 #include <QSet>
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 
 namespace zklog::test {
-namespace {
 
 struct RenderRun {
     int exit_code = -1;
     QString err;
 };
 
-RenderRun run_view(const QStringList& args) {
+static RenderRun run_view(const QStringList& args) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY")); // headless must work without any screen
@@ -28,7 +30,7 @@ RenderRun run_view(const QStringList& args) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-std::vector<FieldValues> some_rows(int count) {
+inline std::vector<FieldValues> some_rows(int count) {
     std::vector<FieldValues> rows;
     for (int i = 0; i < count; ++i) {
         auto row = stamped_row("1/2/24", "10:" + std::to_string(i % 60) + ":0", 40 + (i % 7) * 3.5,
@@ -118,5 +120,35 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRender{"unknown_format", "good", "", "o.gif", "Formato de imagem"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-} // namespace
 } // namespace zklog::test
+
+namespace zklog::view {
+namespace {
+
+TEST(TableCsv, SameBytesAsZklogCliExportAndFilteredRowsOnly) {
+    test::TempDir dir;
+    const auto db_path = dir.file("log.db");
+    auto rows = test::some_rows(20);
+    rows[4].emplace_back("Causa", "| Mudança Relés");
+    rows[4].emplace_back("Erros", "a, \"quoted\" text");
+    test::write_log_file(db_path, rows);
+    const auto cli_csv = dir.file("cli.csv");
+    ASSERT_EQ(QProcess::execute(ZKLOG_CLI_PATH,
+                                {"export", "--db", QString::fromStdString(db_path.string()), "-o",
+                                 QString::fromStdString(cli_csv.string())}),
+              0);
+    SQLite::Database db = open_log_read_only(db_path);
+    const auto view_csv = dir.file("view.csv");
+    EXPECT_FALSE(write_table_csv(db, {}, QString::fromStdString(view_csv.string())));
+    EXPECT_EQ(test::file_bytes(view_csv), test::file_bytes(cli_csv));
+
+    LogFilter relays;
+    relays.relay_changes = true;
+    EXPECT_FALSE(write_table_csv(db, relays, QString::fromStdString(view_csv.string())));
+    const std::string filtered = test::file_bytes(view_csv);
+    EXPECT_EQ(std::count(filtered.begin(), filtered.end(), '\n'), 2); // header and one row
+    EXPECT_NE(filtered.find("\"a, \"\"quoted\"\" text\""), std::string::npos);
+}
+
+} // namespace
+} // namespace zklog::view
