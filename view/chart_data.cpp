@@ -11,7 +11,7 @@ namespace zklog::view {
 namespace {
 
 std::string select_sql() {
-    std::string sql = "SELECT rowid, \"Data\", \"Hora\", \"Reles Ativos\", \"Reles Ativos2\"";
+    std::string sql = R"(SELECT rowid, "Data", "Hora", "Reles Ativos", "Reles Ativos2")";
     for (const auto name : kTemperatureFields) {
         sql += ", \"" + std::string(name) + "\"";
     }

@@ -44,10 +44,10 @@ std::string where_clause(const LogFilter& filter) {
         terms.push_back("(" + filled("Erros") + " OR " + filled("Erros2") + ")");
     }
     if (filter.relay_changes) {
-        terms.push_back("instr(\"Causa\", 'Mudança Relés') > 0");
+        terms.emplace_back(R"(instr("Causa", 'Mudança Relés') > 0)");
     }
     if (filter.crc_mismatch) {
-        terms.push_back("\"CRC_Valido\" = 0");
+        terms.emplace_back(R"("CRC_Valido" = 0)");
     }
     std::string clause;
     for (const auto& term : terms) {

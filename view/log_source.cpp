@@ -6,6 +6,7 @@
 #include <SQLiteCpp/Statement.h>
 #include <set>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace zklog::view {
 
@@ -20,7 +21,7 @@ std::string uri_for(const std::filesystem::path& path) {
     std::string uri = "file:";
     for (const char c : std::filesystem::absolute(path).string()) {
         if (c == '?' || c == '#' || c == '%') {
-            static constexpr char kHex[] = "0123456789ABCDEF";
+            static constexpr std::string_view kHex = "0123456789ABCDEF";
             const auto byte = static_cast<unsigned char>(c);
             uri += '%';
             uri += kHex[byte >> 4U];
