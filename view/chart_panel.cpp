@@ -19,6 +19,7 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 
 namespace zklog::view {
@@ -165,8 +166,8 @@ void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_vie
     anchor->attachAxis(x_axis);
     anchor->attachAxis(y_axis);
     anchors_[chart] = anchor;
-    double low = INFINITY;
-    double high = -INFINITY;
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
     for (std::size_t s = 0; s < names.size() && !empty(); ++s) {
         const QString name = qt_text(names[s]);
         const QColor color = kPalette[s % kPalette.size()];

@@ -103,7 +103,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::build_actions() {
     auto* bar = addToolBar(QStringLiteral("Arquivo"));
     bar->setMovable(false);
-    auto add = [this, bar](const QString& text, QKeySequence keys, auto slot) {
+    auto add = [this, bar](const QString& text, const QKeySequence& keys, auto slot) {
         auto* action = bar->addAction(text);
         action->setShortcut(keys);
         connect(action, &QAction::triggered, this, slot);
