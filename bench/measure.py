@@ -27,6 +27,7 @@ from fast_figures import (measure_fast_paced, measure_scan, measure_slow_line,
 from report import Report
 from sim_process import BenchError, Simulator, Trace
 from timing import check_rows, fresh_database, timed_run
+from viewer_figures import measure_viewer, report_viewer
 from wire_time import wire_seconds
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -274,11 +275,13 @@ def main():
         print("bench: scan done", flush=True)
         save_row = measure_save_row(p)
         window = measure_window(p, image, records)
+        viewer = measure_viewer(p, image)
     except (BenchError, subprocess.TimeoutExpired, OSError) as error:
         print(f"bench: {error}\nbench: files kept in {work}", file=sys.stderr)
         return 1
     report = Report()
     report_figures(report, records, reads, unpaced, paced, fast, save_row, window)
+    report_viewer(report, viewer)
     print()
     print(report.table())
     print(f"\nlow-latency request on a pty: TIOCGSERIAL {low_latency_on_pty()}, so it changes "

@@ -1,6 +1,6 @@
 #include "cli/commands.h"
-#include "cli/csv_writer.h"
 #include "device/port_path.h"
+#include "store/csv_writer.h"
 #include "store/log_database.h"
 
 #include <SQLiteCpp/Exception.h>
@@ -25,7 +25,7 @@ void export_to_file(SQLite::Database& db, const std::filesystem::path& target) {
         throw std::runtime_error("cannot write " + partial.string());
     }
     try {
-        write_log_csv(db, file);
+        store::write_log_csv(db, file);
         file.close();
         if (!file) {
             throw std::runtime_error("cannot write " + partial.string());
@@ -46,7 +46,7 @@ int run_export(const ExportOptions& options) {
     try {
         SQLite::Database db(db_path.string(), SQLite::OPEN_READONLY);
         if (options.output.empty()) {
-            write_log_csv(db, std::cout);
+            store::write_log_csv(db, std::cout);
             std::cout.flush();
             return std::cout ? kExitOk : kExitDatabaseError;
         }

@@ -1,5 +1,5 @@
-#include "cli/csv_writer.h"
 #include "sim/record_generator.h"
+#include "store/csv_writer.h"
 #include "store/log_database.h"
 #include "tests/cli/cli_process.h"
 #include "tests/download/generated_rows.h"
@@ -11,6 +11,8 @@
 
 namespace zklog::cli {
 namespace {
+using store::csv_field;
+using store::shortest_double;
 
 // RFC 4180 records: fields split at commas outside quotes, "" inside quotes is one quote.
 std::vector<std::vector<std::string>> parse_csv(const std::string& text) {

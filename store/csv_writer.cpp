@@ -1,4 +1,4 @@
-#include "cli/csv_writer.h"
+#include "store/csv_writer.h"
 
 #include "store/log_fields.h"
 
@@ -6,7 +6,7 @@
 #include <array>
 #include <charconv>
 
-namespace zklog::cli {
+namespace zklog::store {
 
 namespace {
 
@@ -14,8 +14,8 @@ constexpr std::string_view kLineEnd = "\r\n"; // RFC 4180 records end with CRLF
 
 std::string select_sql() {
     std::string sql = "SELECT ";
-    for (std::size_t i = 0; i < store::kLogFields.size(); ++i) {
-        sql += (i ? ", \"" : "\"") + std::string(store::kLogFields[i].name) + "\"";
+    for (std::size_t i = 0; i < kLogFields.size(); ++i) {
+        sql += (i ? ", \"" : "\"") + std::string(kLogFields[i].name) + "\"";
     }
     return sql + " FROM LOG ORDER BY rowid";
 }
@@ -45,8 +45,12 @@ std::string shortest_double(double value) {
 long write_log_csv(SQLite::Database& db, std::ostream& out) {
     // Prepared first: a file that is no log database writes nothing, not a lone header.
     SQLite::Statement query(db, select_sql());
-    for (std::size_t i = 0; i < store::kLogFields.size(); ++i) {
-        out << (i ? "," : "") << csv_field(store::kLogFields[i].name);
+    return write_log_csv(query, out);
+}
+
+long write_log_csv(SQLite::Statement& query, std::ostream& out) {
+    for (std::size_t i = 0; i < kLogFields.size(); ++i) {
+        out << (i ? "," : "") << csv_field(kLogFields[i].name);
     }
     out << kLineEnd;
 
@@ -69,4 +73,4 @@ long write_log_csv(SQLite::Database& db, std::ostream& out) {
     return rows;
 }
 
-} // namespace zklog::cli
+} // namespace zklog::store

@@ -1,0 +1,92 @@
+"""zklog-view's two figures: start to first paint of table and charts for a whole-memory
+download, and for 100,000 rows with the most memory held (VmHWM).
+
+The rows are the download's own: the whole-memory table is saved by zklog-cli from the
+simulated relay, and the 100,000-row table repeats those saved rows, so every row was decoded
+by the project's one record decoder."""
+import json
+import os
+import sqlite3
+import statistics
+import subprocess
+import time
+
+from sim_process import BenchError
+from timing import fresh_database
+
+REPS = 5
+BIG_ROWS = 100_000
+FIRST_PAINT_TARGET_MS = 300
+BIG_PAINT_TARGET_MS = 1500
+BIG_MEMORY_TARGET_MB = 200
+
+
+def _download_whole(p, image):
+    db = fresh_database(p.cli, p.work / "viewer.db")
+    link = p.work / "viewer-COM"
+    with p.simulator("viewer", "--image", image, "--link", link):
+        result = subprocess.run([p.cli, "download", "--port", str(link), "--address", "1",
+                                 "--whole", "--db", db], capture_output=True, text=True,
+                                timeout=600)
+    if result.returncode != 0:
+        raise BenchError(f"zklog-cli download for the viewer exited {result.returncode}: "
+                         f"{result.stderr.strip()}")
+    return db
+
+
+def _repeat_rows(source, target, rows):
+    """`target`: the rows of `source` over and over, in saved order, `rows` in all."""
+    for suffix in ("", "-wal", "-shm"):
+        target.with_name(target.name + suffix).unlink(missing_ok=True)
+    with sqlite3.connect(source) as src, sqlite3.connect(target) as dst:
+        src.backup(dst)
+    with sqlite3.connect(target) as db:
+        saved = db.execute("SELECT count(*) FROM LOG").fetchone()[0]
+        if saved == 0:
+            raise BenchError("the whole-memory download saved no rows")
+        while db.execute("SELECT count(*) FROM LOG").fetchone()[0] < rows:
+            db.execute("INSERT INTO LOG SELECT * FROM LOG ORDER BY rowid LIMIT ?", (saved,))
+        db.execute("DELETE FROM LOG WHERE rowid > ?", (rows,))
+    with sqlite3.connect(target) as db:
+        db.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+    return target
+
+
+def _runs(harness, db):
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    runs = []
+    for _ in range(REPS):
+        stamp = time.monotonic_ns()
+        result = subprocess.run([harness, db, str(stamp)], capture_output=True, text=True,
+                                env=env, timeout=120)
+        if result.returncode != 0:
+            raise BenchError(f"zklog-bench-viewer exited {result.returncode}: "
+                             f"{result.stdout.strip()} {result.stderr.strip()}")
+        runs.append(json.loads(result.stdout.strip().splitlines()[-1]))
+    return runs
+
+
+def measure_viewer(p, image):
+    harness = p.build / "bench" / "zklog-bench-viewer"
+    whole = _download_whole(p, image)
+    big = _repeat_rows(whole, p.work / "viewer-100k.db", BIG_ROWS)
+    return {"whole": _runs(harness, whole), "big": _runs(harness, big)}
+
+
+def report_viewer(report, runs):
+    whole = runs["whole"]
+    big = runs["big"]
+    paint = statistics.median(r["first_paint_ms"] for r in whole)
+    report.add("viewer_first_paint", "zklog-view first paint, whole-memory download", paint,
+               "ms", FIRST_PAINT_TARGET_MS,
+               [("first paint, median of 5", paint, "ms")],
+               runs=[r["first_paint_ms"] for r in whole], rows=whole[0]["records"])
+    big_paint = statistics.median(r["first_paint_ms"] for r in big)
+    report.add("viewer_100k", "zklog-view first paint, 100,000 rows", big_paint, "ms",
+               BIG_PAINT_TARGET_MS,
+               [("first paint, median of 5", big_paint, "ms")],
+               runs=[r["first_paint_ms"] for r in big], rows=big[0]["records"],
+               table_rows_loaded=big[0]["table_rows_loaded"])
+    hwm = max(r["hwm_kb"] for r in big) / 1024
+    report.add_second("viewer_100k", "memory", "zklog-view VmHWM, 100,000 rows", hwm, "MB",
+                      BIG_MEMORY_TARGET_MB, [("VmHWM, most of 5", hwm, "MB")])

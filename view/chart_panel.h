@@ -1,0 +1,93 @@
+// The log's charts: temperatures, differential readings and one lane per relay, sharing one
+// time axis; the series can be hidden, zoomed with the mouse, and point at their records.
+#pragma once
+
+#include "view/chart_data.h"
+#include "view/polyline.h"
+
+#include <QWidget>
+#include <QtCharts/QChartView>
+#include <QtCharts/QXYSeries>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+
+class QLabel;
+class QCheckBox;
+class QHBoxLayout;
+
+namespace zklog::view {
+
+class GapLineItem;
+
+struct ChartSettings {
+    // Points kept per series: about two per pixel column of a wide window.
+    std::size_t columns = 1600;
+    // Lanes and the differential chart share the height this way with the temperatures.
+    int temperature_stretch = 5;
+    int differential_stretch = 3;
+    int relay_stretch = 3;
+};
+
+class ChartPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartPanel(ChartSettings settings = {}, QWidget* parent = nullptr);
+
+    void set_data(std::shared_ptr<const ChartData> data);
+    const ChartData* data() const { return data_.get(); }
+
+    // The line over the charts that says the axis is the record number, empty otherwise.
+    QString axis_note() const;
+    bool empty() const { return !data_ || data_->size() == 0; }
+
+    void set_series_visible(const QString& name, bool visible);
+    // The pieces of line drawn for one field (empty when no record holds it).
+    std::vector<Polyline> pieces(const QString& name) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
+    // The temperature and differential charts, for tests and export.
+    QChart* temperature_chart() const { return temperature_view_->chart(); }
+    QChart* differential_chart() const { return differential_view_->chart(); }
+    QChart* relay_chart() const { return relay_view_->chart(); }
+
+public slots:
+    void reset_zoom();
+    void set_time_zoom_only(bool only);
+    void mark_record(std::size_t record);
+
+signals:
+    void record_clicked(std::size_t record);
+
+private:
+    void build_line_chart(QChart* chart, std::span<const std::string_view> names,
+                          std::span<const std::vector<double>> values, const QString& title);
+    void build_relay_chart();
+    QAbstractAxis* make_x_axis() const;
+    void link_x_axes();
+    void show_tip(std::size_t record, const QPointF& where);
+    void set_x_range(QAbstractAxis* x_axis) const;
+    std::optional<std::size_t> record_at(QChartView* view, QPoint pos) const;
+    double chart_x(std::size_t record) const;
+
+    ChartSettings settings_;
+    std::shared_ptr<const ChartData> data_;
+    QLabel* note_ = nullptr;
+    QHBoxLayout* temperature_toggles_ = nullptr;
+    QHBoxLayout* differential_toggles_ = nullptr;
+    QChartView* temperature_view_ = nullptr;
+    QChartView* differential_view_ = nullptr;
+    QChartView* relay_view_ = nullptr;
+    std::vector<double> chart_xs_; // each record's place on the x axis, as the axis counts
+    std::map<QString, GapLineItem*> items_;
+    std::map<QChart*, QXYSeries*> anchors_;
+    QPoint press_;
+    std::map<QString, QCheckBox*> toggle_by_name_;
+    QAbstractSeries* marker_ = nullptr;
+};
+
+} // namespace zklog::view
