@@ -1,14 +1,13 @@
 #include "device/device_link.h"
 
 #include "device/baud_rates.h"
+#include "device/line_input.h"
 #include "device/port_path.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <modbus/modbus.h>
-#include <poll.h>
-#include <unistd.h>
 
 namespace zklog::device {
 
@@ -223,25 +222,10 @@ void DeviceLink::await_late_reply() {
     late_replies_.settled();
 }
 
-// Reads and drops bytes until none has come for a byte timeout: the end of any frame under way,
-// with the margin that USB adapters passing bytes on in bursts need. Bounded, so that a line
-// that never falls quiet (a babbling device) still lets the next request be tried.
+// What is left of a spoilt or unwanted reply would spoil the next one too. Bounded, so that a
+// line that never falls quiet still lets the next request be tried.
 void DeviceLink::wait_for_quiet_line() {
-    const int fd = modbus_get_socket(ctx_);
-    const auto give_up = Clock::now() + 2 * settings_.response_timeout;
-    const int quiet_ms = static_cast<int>(settings_.byte_timeout.count());
-    std::array<std::uint8_t, 256> discard{};
-    while (Clock::now() < give_up) {
-        pollfd waiting{fd, POLLIN, 0};
-        const int ready = ::poll(&waiting, 1, quiet_ms);
-        if (ready == -1 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0 || ::read(fd, discard.data(), discard.size()) <= 0) {
-            break;
-        }
-    }
-    modbus_flush(ctx_);
+    drain_until_quiet(ctx_, settings_.byte_timeout, Clock::now() + 2 * settings_.response_timeout);
 }
 
 std::uint32_t DeviceLink::modbus_var(std::uint32_t index) const {

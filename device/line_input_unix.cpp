@@ -1,0 +1,55 @@
+// The serial line seen through the descriptor libmodbus opened (a tty or a pseudo-terminal).
+#include "device/line_input.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <modbus/modbus.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace zklog::device {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// poll() for input until `until`, restarted after a signal; true when a byte can be read.
+bool readable_before(int fd, Clock::time_point until) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready =
+            ::poll(&waiting, 1, static_cast<int>(std::max<long long>(0, left.count())));
+        if (ready == -1 && errno == EINTR) {
+            continue;
+        }
+        // POLLHUP and POLLERR count as input: the read that follows reports the lost port.
+        return ready > 0;
+    }
+}
+
+} // namespace
+
+FirstByte await_first_byte(modbus_t* ctx, std::chrono::milliseconds timeout) {
+    const int fd = modbus_get_socket(ctx);
+    if (fd < 0) {
+        return FirstByte::Unknown;
+    }
+    return readable_before(fd, Clock::now() + timeout) ? FirstByte::Arrived : FirstByte::Silent;
+}
+
+void drain_until_quiet(modbus_t* ctx, std::chrono::milliseconds quiet, Clock::time_point give_up) {
+    const int fd = modbus_get_socket(ctx);
+    std::array<std::uint8_t, 256> discard{};
+    while (fd >= 0 && Clock::now() < give_up) {
+        if (!readable_before(fd, std::min(give_up, Clock::now() + quiet)) ||
+            ::read(fd, discard.data(), discard.size()) <= 0) {
+            break;
+        }
+    }
+    modbus_flush(ctx);
+}
+
+} // namespace zklog::device
