@@ -1,22 +1,15 @@
 #include "cli/console_frontend.h"
 
+#include "cli/console.h"
 #include "download/log_download.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
 namespace zklog::cli {
 
 namespace {
-
-volatile std::sig_atomic_t g_stop_requested = 0;
-
-void request_stop(int) {
-    g_stop_requested = 1;
-}
 
 constexpr int kBarWidth = 30;
 // Redrawing on every record would cost more than reading it on a fast line.
@@ -26,17 +19,10 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 ConsoleFrontend::ConsoleFrontend(std::string port, std::string address, bool whole_memory)
     : port_(std::move(port)), address_(std::move(address)), whole_memory_(whole_memory),
-      show_bar_(isatty(STDERR_FILENO) == 1), started_(std::chrono::steady_clock::now()) {}
+      show_bar_(stderr_is_terminal()), started_(std::chrono::steady_clock::now()) {}
 
 void ConsoleFrontend::stop_on_signals() {
-    struct sigaction action {};
-    action.sa_handler = request_stop;
-    sigemptyset(&action.sa_mask);
-    // A signal that lands in a system call (a write to the port, a save) must not make that
-    // call fail: it would be reported as a device or database error instead of a stop.
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    catch_stop_requests();
 }
 
 void ConsoleFrontend::set_status_text(std::string_view) {}
@@ -47,11 +33,11 @@ void ConsoleFrontend::show_message(std::string_view text, download::MessageIcon,
 }
 
 bool ConsoleFrontend::stop_requested() {
-    return g_stop_requested != 0;
+    return stop_was_requested();
 }
 
 bool ConsoleFrontend::yield() {
-    return g_stop_requested == 0;
+    return !stop_was_requested();
 }
 
 void ConsoleFrontend::progress(int records, std::uint32_t log_address, std::uint32_t end_address) {

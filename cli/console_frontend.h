@@ -24,7 +24,8 @@ public:
     bool read_up_to_pointer() override { return !whole_memory_; }
     void progress(int records, std::uint32_t log_address, std::uint32_t end_address) override;
 
-    // SIGINT and SIGTERM stop the download at the next record, keeping the saved rows.
+    // Ctrl-C and SIGTERM (closing the console on Windows) stop the download at the next
+    // record, keeping the saved rows.
     static void stop_on_signals();
     // True once SIGINT or SIGTERM has come.
     static bool stop_requested();

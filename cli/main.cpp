@@ -1,5 +1,6 @@
 // zklog-cli: the relay log download without a window, for scripts and support.
 #include "cli/commands.h"
+#include "cli/console.h"
 
 #include <cstdlib>
 #include <exception>
@@ -9,6 +10,7 @@
 // The commands report their own failures; anything they leave uncaught (building the command
 // line, memory) ends with a message and the generic failure status instead of an abort.
 int main(int argc, char** argv) try {
+    zklog::cli::prepare_console();
     CLI::App app{"Downloads the event log of a ZKA/ZKB temperature relay into LOG_ZKA_ZKB.db.",
                  "zklog-cli"};
     app.require_subcommand(1);

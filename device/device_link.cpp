@@ -2,6 +2,7 @@
 
 #include "device/baud_rates.h"
 #include "device/line_input.h"
+#include "device/port_error.h"
 #include "device/port_path.h"
 
 #include <algorithm>
@@ -72,7 +73,7 @@ std::int32_t DeviceLink::open_path(const std::filesystem::path& device) {
     if (!is_standard_baud(settings_.baud)) {
         return kOpenFailed;
     }
-    modbus_t* ctx = modbus_new_rtu(device.c_str(), settings_.baud, settings_.parity,
+    modbus_t* ctx = modbus_new_rtu(device.string().c_str(), settings_.baud, settings_.parity,
                                    settings_.data_bits, settings_.stop_bits);
     if (ctx == nullptr) {
         return kOpenFailed;
@@ -188,13 +189,14 @@ DeviceLink::ReadOutcome DeviceLink::read_once(const ReadRequest& request,
         modbus_flush(ctx_);
     }
     const auto sent = Clock::now();
+    clear_failure_cause();
     const int got = modbus_read_registers(ctx_, static_cast<int>(request.first_register),
                                           static_cast<int>(request.count), words_.data());
     if (got == static_cast<int>(request.count)) {
         late_replies_.answered(sent);
         return {0, false};
     }
-    const int error = got == -1 ? errno : EMBBADDATA;
+    const int error = got == -1 ? failure_cause() : EMBBADDATA;
     if (error != ETIMEDOUT) {
         return {error, reply_was_garbled(error)};
     }

@@ -15,6 +15,8 @@ namespace zklog::device {
 //   EBUSY (root excepted, whom the flock stops instead);
 // - the driver's low-latency flag, asked for while the port is held and put back as it was.
 // Everything is undone by release(). No UUCP lock files: nothing on a current Debian uses them.
+// That is port_claim_unix.cpp; on Windows (port_claim_win.cpp) the system refuses any second
+// open of a port that libmodbus opened, and the claim has nothing to do.
 class PortClaim {
 public:
     PortClaim() = default;

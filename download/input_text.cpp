@@ -43,7 +43,7 @@ std::optional<std::uint32_t> parse_device_address(std::string_view text) {
 
 std::optional<PortChoice> parse_port(std::string_view text) {
     const std::string_view port = trimmed(text);
-    if (port.starts_with('/')) {
+    if (port.starts_with('/') || port.starts_with('\\')) {
         return PortChoice{std::string(port)};
     }
     if (auto value = parse_whole_number(port, kMinPort, kMaxPort)) {

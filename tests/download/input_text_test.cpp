@@ -20,6 +20,7 @@ TEST(InputText, PortIsANumberFrom1To255OrADevicePath) {
     EXPECT_EQ(std::get<std::int32_t>(*parse_port("1")), 1);
     EXPECT_EQ(std::get<std::int32_t>(*parse_port("255")), 255);
     EXPECT_EQ(std::get<std::string>(*parse_port("/dev/ttyUSB0")), "/dev/ttyUSB0");
+    EXPECT_EQ(std::get<std::string>(*parse_port(R"(\\.\COM12)")), R"(\\.\COM12)");
     for (const char* bad : {"", "0", "256", "COM1", "a", "-2"}) {
         EXPECT_FALSE(parse_port(bad)) << '"' << bad << '"';
     }

@@ -1,4 +1,4 @@
-// A fresh folder under /tmp for one test, removed with everything in it afterwards.
+// A fresh folder under the system's temporary folder for one test, removed with everything in it afterwards.
 #pragma once
 
 #include <filesystem>

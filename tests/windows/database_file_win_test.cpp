@@ -1,0 +1,25 @@
+#include "store/log_database.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace zklog::store {
+namespace {
+
+// Technicians keep the program in folders named in Portuguese; Windows' narrow path strings
+// are in the ANSI code page, SQLite wants UTF-8.
+TEST(DatabaseFileWin, AFolderWithAccentedLettersHoldsTheDatabase) {
+    test::TempDir dir;
+    const auto folder = dir.path() / std::filesystem::path(u8"Relés de proteção");
+    std::filesystem::create_directory(folder);
+    const auto file = folder / "LOG_ZKA_ZKB.db";
+    create_database(file);
+    LogDatabase db(file);
+    db.add_new().set("CRC", std::int64_t{5});
+    db.update();
+    EXPECT_EQ(db.row_count(), 1);
+    EXPECT_TRUE(std::filesystem::exists(file));
+}
+
+} // namespace
+} // namespace zklog::store
