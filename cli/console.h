@@ -8,6 +8,10 @@ namespace zklog::cli {
 // sequences that redraw the progress line.
 void prepare_console();
 
+// Standard output passes bytes as they are written (Windows' text mode turns "\n" into
+// "\r\n"), for output that has line ends of its own.
+void binary_stdout();
+
 // Whether standard error is a terminal, where a progress line can be redrawn in place.
 bool stderr_is_terminal();
 

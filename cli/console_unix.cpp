@@ -18,6 +18,8 @@ void request_stop(int) {
 
 void prepare_console() {}
 
+void binary_stdout() {}
+
 bool stderr_is_terminal() {
     return isatty(STDERR_FILENO) == 1;
 }

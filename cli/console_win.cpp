@@ -2,6 +2,9 @@
 #include "cli/console.h"
 
 #include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace zklog::cli {
@@ -39,6 +42,11 @@ void prepare_console() {
     if (err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &mode) != 0) {
         SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
     }
+}
+
+void binary_stdout() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 bool stderr_is_terminal() {

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "device/port_path.h"
 #include "store/csv_writer.h"
 #include "store/log_database.h"
@@ -46,6 +47,8 @@ int run_export(const ExportOptions& options) {
     try {
         SQLite::Database db(db_path.string(), SQLite::OPEN_READONLY);
         if (options.output.empty()) {
+            // The CSV's own CRLF line ends, not doubled into CR CR LF by a text-mode stream.
+            binary_stdout();
             store::write_log_csv(db, std::cout);
             std::cout.flush();
             return std::cout ? kExitOk : kExitDatabaseError;
