@@ -88,6 +88,7 @@ test-windows: build windows
 	cd $(WIN_BUILD_DIR) && $(WIN_ENV) ctest --output-on-failure -j$(JOBS); \
 		status=$$?; $(WIN_ENV) wineserver -k; exit $$status
 	scripts/windows-check $(BUILD_DIR) $(WIN_BUILD_DIR)
+	scripts/windows-static-analysis $(WIN_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_BUILD_DIR) $(WIN_BUILD_DIR)
