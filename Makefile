@@ -57,8 +57,8 @@ test-sanitize: build-sanitize
 demo: build
 	scripts/demo $(BUILD_DIR)
 
-bench: build
-	bench/run $(BUILD_DIR)
+bench: build windows
+	bench/run $(BUILD_DIR) $(WIN_BUILD_DIR)
 
 fuzz: deps
 	@if [ ! -f $(FUZZ_BUILD_DIR)/CMakeCache.txt ]; then \

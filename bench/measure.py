@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The figures of `make bench`, measured in one run: prints a table, writes bench.json.
 
-usage: measure.py BUILD_DIR   (the programs must be built: bench/run does that first)
+usage: measure.py BUILD_DIR [WINDOWS_BUILD_DIR]   (the programs must be built: bench/run does that
+       first; with WINDOWS_BUILD_DIR, zklog-cli.exe under Wine is measured too)
 
 Each figure is a ratio (or a cost) with the absolute times it comes from. Times are of whole
 processes, start to exit, as a user waits for them. The machine is shared and small, so every
@@ -28,6 +29,7 @@ from report import Report
 from sim_process import BenchError, Simulator, Trace
 from timing import check_rows, fresh_database, timed_run
 from viewer_figures import measure_viewer, report_viewer
+from windows_figures import measure_wine, report_wine
 from wire_time import wire_seconds
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -255,9 +257,10 @@ def report_figures(report, records, reads, unpaced, paced, fast, save_row, windo
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         sys.exit(__doc__.strip().splitlines()[2])
     build = pathlib.Path(sys.argv[1]).resolve()
+    windows = pathlib.Path(sys.argv[2]).resolve() if len(sys.argv) == 3 else None
     work = pathlib.Path(tempfile.mkdtemp(prefix="zklog-bench-"))
     try:
         p = Programs(build, work)
@@ -276,12 +279,19 @@ def main():
         save_row = measure_save_row(p)
         window = measure_window(p, image, records)
         viewer = measure_viewer(p, image)
+        wine = None
+        if windows is not None:
+            wine = measure_wine(p.cli, p.sim_exe, windows / "zklog-cli.exe", work, image,
+                                records)
+            print("bench: Wine done", flush=True)
     except (BenchError, subprocess.TimeoutExpired, OSError) as error:
         print(f"bench: {error}\nbench: files kept in {work}", file=sys.stderr)
         return 1
     report = Report()
     report_figures(report, records, reads, unpaced, paced, fast, save_row, window)
     report_viewer(report, viewer)
+    if wine is not None:
+        report_wine(report, wine)
     print()
     print(report.table())
     print(f"\nlow-latency request on a pty: TIOCGSERIAL {low_latency_on_pty()}, so it changes "

@@ -14,6 +14,8 @@ int main(int argc, char** argv) try {
     CLI::App app{"Downloads the event log of a ZKA/ZKB temperature relay into LOG_ZKA_ZKB.db.",
                  "zklog-cli"};
     app.require_subcommand(1);
+    // CLI11 reads "/name" as an option on Windows; here it is always a file, on every platform.
+    app.allow_windows_style_options(false);
     const std::vector<zklog::cli::Subcommand> subcommands{
         zklog::cli::add_download_command(app),
         zklog::cli::add_export_command(app),
