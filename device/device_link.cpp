@@ -191,7 +191,7 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
 
 // One request and its reply. The request goes out through libmodbus, which frames it; the link
 // then watches for the reply's first byte itself, since libmodbus's own timeout cannot tell a
-// silent relay from a reply that stopped mid-frame, and only the first may still answer late.
+// silent relay from a reply that stopped mid-frame.
 ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
     const bool was_owed = owed_.owed() > 0;
     auto before = owed_.before(request, Clock::now());
@@ -213,7 +213,7 @@ ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
     }
     const FirstByte first_byte = await_first_byte(ctx_, settings_.response_timeout);
     if (first_byte == FirstByte::Silent) {
-        owed_.timed_out(request, sent);
+        owed_.unanswered(request, sent);
         return {ETIMEDOUT, false};
     }
     std::array<std::uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> reply{};
@@ -223,36 +223,39 @@ ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
     // passed is known to be a reply that stopped.
     if (error == ETIMEDOUT && first_byte == FirstByte::Unknown &&
         Clock::now() - sent >= settings_.response_timeout) {
-        owed_.timed_out(request, sent);
+        owed_.unanswered(request, sent);
         return {ETIMEDOUT, false};
     }
     if (input_kept) {
         owed_.reply_came_while_owed(request, sent);
     }
-    if (length == -1) {
-        // A reply that began and stopped is one the line spoilt: nothing more of it will come.
-        return {error, error == ETIMEDOUT || reply_was_garbled(error)};
+    // A reply that began and stopped is one the line spoilt, like a bad CRC.
+    const ReplyVerdict verdict =
+        length == -1
+            ? ReplyVerdict{error, error == ETIMEDOUT || reply_was_garbled(error)}
+            : check_read_reply(request, std::span(reply).first(static_cast<std::size_t>(length)),
+                               words_);
+    // A frame that does not answer the request may not have been its reply at all (the rest
+    // of one given twice, a late one): its own may still come.
+    if (verdict.garbled && !input_kept) {
+        owed_.unanswered(request, sent);
     }
-    return check_read_reply(request, std::span(reply).first(static_cast<std::size_t>(length)),
-                            words_);
+    return verdict;
 }
 
-// Lets every owed reply go by before a request for something else goes out: each one is waited
-// for until its own deadline and dropped, whatever it is.
+// Lets every owed reply go by before a request for something else goes out, dropping whatever
+// comes. Only the last deadline says that nothing more can come: a frame counted as one owed
+// reply may have been another, or the same reply given twice.
 void DeviceLink::await_owed_replies() {
-    std::array<std::uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> frame{};
-    while (owed_.any_owed(Clock::now())) {
-        const auto left = std::max(
-            std::chrono::ceil<std::chrono::milliseconds>(owed_.next_deadline() - Clock::now()),
-            std::chrono::milliseconds(1));
-        if (await_first_byte(ctx_, left) != FirstByte::Silent) {
-            set_response_timeout(ctx_, left);
-            (void)modbus_receive_confirmation(ctx_, frame.data());
-            set_response_timeout(ctx_, settings_.response_timeout);
-            wait_for_quiet_line();
+    const auto until = owed_.last_deadline();
+    for (auto now = Clock::now(); now < until; now = Clock::now()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+        if (await_first_byte(ctx_, left) == FirstByte::Silent) {
+            break;
         }
-        owed_.oldest_settled();
+        drain_until_quiet(ctx_, settings_.byte_timeout, until);
     }
+    owed_.clear();
 }
 
 // What is left of a spoilt or unwanted reply would spoil the next one too. Bounded, so that a

@@ -24,19 +24,15 @@ void OwedReplies::owe(const ReadRequest& request, Clock::time_point sent) {
     }
 }
 
-void OwedReplies::timed_out(const ReadRequest& request, Clock::time_point sent) {
+void OwedReplies::unanswered(const ReadRequest& request, Clock::time_point sent) {
     owe(request, sent);
 }
 
 void OwedReplies::reply_came_while_owed(const ReadRequest& request, Clock::time_point sent) {
-    oldest_settled();
-    owe(request, sent);
-}
-
-void OwedReplies::oldest_settled() {
     if (!owed_.empty()) {
         owed_.pop_front();
     }
+    owe(request, sent);
 }
 
 } // namespace zklog::device

@@ -19,17 +19,14 @@ struct ReadRequest {
 // A relay busy writing its log may answer after the response timeout. RTU frames carry no
 // transaction number, so such a late reply cannot be told from the answer to the request that
 // follows, and one taken in its place gives that request the wrong words. So every request that
-// timed out owes a reply until its own deadline: its send time, plus the response timeout, plus
-// the late window. The relay answers one request after the other, so owed replies come in the
-// order of their requests.
+// got no reply answering it (silence, or a frame that does not fit it) owes one until its own
+// deadline: its send time, plus the response timeout, plus the late window.
 // - A request of the same shape as every owed reply (a retry) is sent at once, keeping the
 //   input: whichever reply comes first answers it, since all carry the same words. The reply it
 //   took is counted as the oldest owed one; the retry itself now owes its own.
-// - Any other request first waits until each owed reply has come and been dropped, or its
-//   deadline has passed.
-// Counting a reply against the oldest owed one when it may have been another's only ever makes
-// the link wait longer, never take a reply for a request it does not answer. With nothing owed
-// (a healthy line) the link never waits.
+// - Any other request first waits until the deadline of every owed reply has passed, dropping
+//   whatever comes meanwhile.
+// With nothing owed (a healthy line) the link never waits.
 class OwedReplies {
 public:
     using Clock = std::chrono::steady_clock;
@@ -37,7 +34,7 @@ public:
     enum class Before {
         Send,             // nothing is owed: drop whatever input there is, and ask
         SendKeepingInput, // every owed reply would answer this request too: keep them, and ask
-        AwaitOwed,        // wait for the oldest owed reply until next_deadline(), then ask again
+        AwaitOwed,        // let every owed reply pass (until last_deadline()), then ask
     };
 
     OwedReplies(Clock::duration response_timeout, Clock::duration late_window)
@@ -47,17 +44,15 @@ public:
     Before before(const ReadRequest& request, Clock::time_point now);
     // Forgets replies whose deadline has passed at `now`; true when one is still owed.
     bool any_owed(Clock::time_point now);
-    // The deadline of the oldest owed reply (only while one is owed).
-    Clock::time_point next_deadline() const { return owed_.front().deadline; }
+    // The deadline of the youngest owed reply (only while one is owed).
+    Clock::time_point last_deadline() const { return owed_.back().deadline; }
     std::size_t owed() const { return owed_.size(); }
 
-    // The request sent at `sent` got no reply within the response timeout.
-    void timed_out(const ReadRequest& request, Clock::time_point sent);
+    // The request sent at `sent` got no reply that answers it.
+    void unanswered(const ReadRequest& request, Clock::time_point sent);
     // A reply (or part of one) came for the request sent at `sent` with the input kept.
     void reply_came_while_owed(const ReadRequest& request, Clock::time_point sent);
-    // The oldest owed reply came and was dropped, or its deadline passed.
-    void oldest_settled();
-    // Nothing can come any more (the port was opened anew).
+    // Nothing more can come (every deadline has passed, or the port was opened anew).
     void clear() { owed_.clear(); }
 
 private:

@@ -41,12 +41,12 @@ ReplyVerdict check_read_reply(const ReadRequest& request, std::span<const std::u
     // the answer to this read: both are asked again (a relay that keeps answering a big read
     // short is refusing that size, which the block reads take as such).
     if (function != MODBUS_FC_READ_HOLDING_REGISTERS || frame.size() <= kByteCount ||
-        frame[kByteCount] != 2 * request.count ||
-        frame.size() != kFirstWord + 2 * request.count + kCrcBytes) {
+        frame[kByteCount] != 2 * std::size_t{request.count} ||
+        frame.size() != kFirstWord + 2 * std::size_t{request.count} + kCrcBytes) {
         return {EMBBADDATA, true};
     }
     for (std::uint32_t i = 0; i < request.count; ++i) {
-        words[i] = MODBUS_GET_INT16_FROM_INT8(frame.data(), kFirstWord + 2 * i);
+        words[i] = MODBUS_GET_INT16_FROM_INT8(frame.data(), kFirstWord + 2 * std::size_t{i});
     }
     return {};
 }

@@ -254,9 +254,20 @@ int main(int argc, char** argv) try {
     auto* late_opt =
         app.add_option("--late-request", faults.late_requests, "Reply to request N late")
             ->check(kCount);
-    app.add_option("--late-ms", o.late_ms, "Delay of --late-request replies in ms")
-        ->needs(late_opt)
-        ->check(kCount);
+    auto* chaos_opt =
+        app.add_option("--chaos", faults.chaos_seed,
+                       "A random line from this seed: some requests answered late (up to "
+                       "--late-ms), twice, after noise, with a bad CRC, cut short, or not at all")
+            ->check(kCount);
+    app.add_option("--chaos-percent", faults.chaos_percent,
+                   "How many requests in a hundred --chaos spoils")
+        ->needs(chaos_opt)
+        ->capture_default_str()
+        ->check(CLI::Range(0, 100));
+    auto* late_ms_opt =
+        app.add_option("--late-ms", o.late_ms,
+                       "Delay of --late-request replies in ms (with --chaos: the longest)")
+            ->check(kCount);
     app.add_option("--hangup-after", faults.hangup_after, "Close the pty after request M")
         ->check(kCount);
     app.add_option("--bad-crc", faults.bad_crc_records,
@@ -272,6 +283,10 @@ int main(int argc, char** argv) try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? 0 : 2;
+    }
+    if (late_ms_opt->count() > 0 && late_opt->count() == 0 && chaos_opt->count() == 0) {
+        std::cerr << "zklog-sim: --late-ms needs --late-request or --chaos\n";
+        return 2;
     }
     if (o.image.empty() && !o.generate) {
         std::cerr << "zklog-sim: one of --image or --generate is required\n" << app.help();

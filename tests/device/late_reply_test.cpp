@@ -17,37 +17,36 @@ TEST(OwedReplies, OwedFromATimeoutUntilOneLateWindowPastTheResponseTimeout) {
     OwedReplies owed(500ms, 500ms);
     EXPECT_EQ(owed.before(kRecord, t0), Before::Send) << "a healthy line never waits";
 
-    owed.timed_out(kPointer, t0);
+    owed.unanswered(kPointer, t0);
     EXPECT_EQ(owed.before(kPointer, t0 + 500ms), Before::SendKeepingInput);
     EXPECT_EQ(owed.before(kRecord, t0 + 500ms), Before::AwaitOwed);
-    EXPECT_EQ(owed.next_deadline(), t0 + 1000ms);
+    EXPECT_EQ(owed.last_deadline(), t0 + 1000ms);
     EXPECT_EQ(owed.before(kRecord, t0 + 1000ms), Before::Send);
     EXPECT_EQ(owed.owed(), 0u);
 }
 
 // Both the pointer read and its retry answered late: the retry takes the first request's reply
-// and still owes its own, which the next other request must wait for.
+// and still owes its own, which the next other request must let pass.
 TEST(OwedReplies, RetryAnsweredByAnEarlierReplyStillOwesItsOwn) {
     OwedReplies owed(500ms, 500ms);
-    owed.timed_out(kPointer, t0);
+    owed.unanswered(kPointer, t0);
     owed.reply_came_while_owed(kPointer, t0 + 500ms);
+    EXPECT_EQ(owed.owed(), 1u);
     EXPECT_EQ(owed.before(kRecord, t0 + 830ms), Before::AwaitOwed);
-    EXPECT_EQ(owed.next_deadline(), t0 + 1500ms);
-    owed.oldest_settled();
-    EXPECT_EQ(owed.before(kRecord, t0 + 1330ms), Before::Send);
+    EXPECT_EQ(owed.last_deadline(), t0 + 1500ms);
 
-    // Two owed replies of different requests: each is waited for in turn.
-    owed.timed_out(kPointer, t0);
-    owed.timed_out(kRecord, t0 + 600ms);
+    // Two owed replies of different requests: the other request waits for the later one.
+    owed.unanswered(kRecord, t0 + 600ms);
     EXPECT_EQ(owed.before(kPointer, t0 + 700ms), Before::AwaitOwed);
-    EXPECT_EQ(owed.next_deadline(), t0 + 1000ms);
-    EXPECT_TRUE(owed.any_owed(t0 + 1000ms)) << "the record read's reply is owed until 1600 ms";
-    EXPECT_EQ(owed.next_deadline(), t0 + 1600ms);
+    EXPECT_EQ(owed.last_deadline(), t0 + 1600ms);
+    EXPECT_TRUE(owed.any_owed(t0 + 1500ms)) << "the record read's reply is owed until 1600 ms";
+    EXPECT_EQ(owed.before(kRecord, t0 + 1500ms), Before::SendKeepingInput);
+    EXPECT_EQ(owed.before(kRecord, t0 + 1600ms), Before::Send);
 }
 
 TEST(OwedReplies, NoLateWindowOwesNothing) {
     OwedReplies owed(100ms, 0ms);
-    owed.timed_out({7, 1024, 1}, t0);
+    owed.unanswered({7, 1024, 1}, t0);
     EXPECT_EQ(owed.before({8, 1024, 1}, t0 + 100ms), Before::Send);
 }
 

@@ -159,7 +159,7 @@ TEST(SimInputFaults, MalformedOptionValues) {
         {"--generate 3 --exception-request 0x10", "--exception-request: '0x10'"},
         {"--generate 3 --bad-crc x", "--bad-crc: 'x' is not a whole number"},
         {"--generate 3 --late-request 1 --late-ms -3", "--late-ms: '-3' is not a whole number"},
-        {"--generate 3 --late-ms 5", "--late-ms requires --late-request"},
+        {"--generate 3 --late-ms 5", "--late-ms needs --late-request or --chaos"},
         {"--image ''", "--image: empty file name"},
         {"--generate 3 --write-image ''", "--write-image: empty file name"},
         {"--generate 3 --trace ''", "--trace: empty file name"},
