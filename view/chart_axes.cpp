@@ -13,8 +13,9 @@ constexpr qint64 kHour = 3600 * 1000;
 
 // Enough decimals that neighbouring ticks never read the same.
 QString label_format(double step) {
-    return step >= 1 ? QStringLiteral("%.0f") : step >= 0.1 ? QStringLiteral("%.1f")
-                                                             : QStringLiteral("%.2f");
+    return step >= 1     ? QStringLiteral("%.0f")
+           : step >= 0.1 ? QStringLiteral("%.1f")
+                         : QStringLiteral("%.2f");
 }
 
 qint64 local_floor(qint64 msecs, qint64 step_hours) {
@@ -66,13 +67,14 @@ QValueAxis* make_reading_axis(const QString& unit, int max_ticks) {
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     // A zoom keeps the ticks on round numbers, closer together the further it goes in.
-    QObject::connect(axis, &QValueAxis::rangeChanged, axis, [axis, max_ticks](qreal min, qreal max) {
-        const double step = round_step(max - min, max_ticks);
-        if (axis->tickInterval() != step) {
-            axis->setTickInterval(step);
-            axis->setLabelFormat(label_format(step));
-        }
-    });
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis,
+                     [axis, max_ticks](qreal min, qreal max) {
+                         const double step = round_step(max - min, max_ticks);
+                         if (axis->tickInterval() != step) {
+                             axis->setTickInterval(step);
+                             axis->setLabelFormat(label_format(step));
+                         }
+                     });
     return axis;
 }
 

@@ -6,15 +6,16 @@
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <limits>
+#include <numeric>
 
 namespace zklog::view {
 
 namespace {
 
 std::string select_sql() {
-    std::string sql = R"(SELECT rowid, "Data", "Hora", "Reles Ativos", "Reles Ativos2", "Erros", "Erros2")";
+    std::string sql =
+        R"(SELECT rowid, "Data", "Hora", "Reles Ativos", "Reles Ativos2", "Erros", "Erros2")";
     for (const auto name : kTemperatureFields) {
         sql += ", \"" + std::string(name) + "\"";
     }

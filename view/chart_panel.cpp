@@ -119,9 +119,8 @@ void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
     WallClock clock;
     for (std::size_t i = 0; i < data_->size(); ++i) {
         const double x = data_->x[i];
-        chart_xs_.push_back(data_->x_is_time
-                                ? static_cast<double>(clock.msecs(static_cast<long long>(x)))
-                                : x);
+        chart_xs_.push_back(
+            data_->x_is_time ? static_cast<double>(clock.msecs(static_cast<long long>(x))) : x);
     }
     if (!empty()) {
         const auto [low, high] = std::minmax_element(chart_xs_.begin(), chart_xs_.end());

@@ -12,11 +12,11 @@
 namespace zklog::view {
 
 struct SeriesSource {
-    std::span<const double> x;            // each record's place on the axis
-    std::span<const std::size_t> order;   // the records in the order of x
-    std::span<const double> values;       // each record's reading, NaN for NULL
+    std::span<const double> x;             // each record's place on the axis
+    std::span<const std::size_t> order;    // the records in the order of x
+    std::span<const double> values;        // each record's reading, NaN for NULL
     std::span<const std::uint16_t> faults; // each record's faulty fields (bit per field)
-    std::optional<unsigned> fault_bit;    // this field's bit, if its sensor can be flagged
+    std::optional<unsigned> fault_bit;     // this field's bit, if its sensor can be flagged
 };
 
 // The pieces of line, `PlotPoint::record` the saved record's index. A flagged reading is a gap

@@ -12,7 +12,8 @@ namespace {
 
 std::uint16_t bit_of(std::string_view field) {
     const auto* found = std::find(kTemperatureFields.begin(), kTemperatureFields.end(), field);
-    return static_cast<std::uint16_t>(1U << static_cast<unsigned>(found - kTemperatureFields.begin()));
+    return static_cast<std::uint16_t>(1U
+                                      << static_cast<unsigned>(found - kTemperatureFields.begin()));
 }
 
 // Whether the flag list text ("| RTD| RTD1| TC1") holds exactly `flag`: "RTD" is the RTD board,
@@ -37,7 +38,8 @@ bool has_flag(std::string_view list, std::string_view flag) {
 }
 
 using FlagField = std::pair<std::string_view, std::string_view>;
-constexpr std::array<FlagField, 3> kFirstChannel{{{"RTD1", "RTD1"}, {"RTD2", "RTD2"}, {"TC1", "TC1"}}};
+constexpr std::array<FlagField, 3> kFirstChannel{
+    {{"RTD1", "RTD1"}, {"RTD2", "RTD2"}, {"TC1", "TC1"}}};
 constexpr std::array<FlagField, 4> kSecondChannel{
     {{"RTD1", "RTD3"}, {"RTD2", "RTD4"}, {"TC1", "TC3"}, {"TC2", "TC4"}}};
 
