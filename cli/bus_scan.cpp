@@ -10,7 +10,7 @@ namespace zklog::cli {
 device::SerialSettings scan_line_settings(device::SerialSettings line,
                                           const BusScanSettings& scan) {
     line.response_timeout = scan.timeout;
-    line.late_reply_window = std::chrono::milliseconds(0);
+    line.await_late_replies = false;
     return line;
 }
 

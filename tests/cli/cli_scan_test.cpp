@@ -95,7 +95,7 @@ TEST(ScanLineSettings, NoWaitForLateRepliesAndTheScansOwnTimeout) {
     BusScanSettings scan;
     scan.timeout = std::chrono::milliseconds(70);
     const auto settings = scan_line_settings(line, scan);
-    EXPECT_EQ(settings.late_reply_window.count(), 0);
+    EXPECT_FALSE(settings.await_late_replies);
     EXPECT_EQ(settings.response_timeout.count(), 70);
     EXPECT_EQ(settings.baud, 19200);
 }

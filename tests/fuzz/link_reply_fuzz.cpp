@@ -65,8 +65,6 @@ struct Bench {
         zklog::device::SerialSettings s;
         s.response_timeout = std::chrono::milliseconds(20);
         s.byte_timeout = std::chrono::milliseconds(5);
-        // In scale with the timeout: a read after a silent one waits this long at most.
-        s.late_reply_window = std::chrono::milliseconds(20);
         return s;
     }
 
