@@ -13,12 +13,11 @@ namespace zklog::sim {
 namespace {
 
 using std::chrono::sys_seconds;
-using namespace std::chrono_literals;
 
 // The relay looks at its inputs this often; events are stamped within the step they fall in.
-constexpr auto kStep = 2min;
+constexpr std::chrono::minutes kStep{2};
 // The relay writes an entry at every full hour whatever happens ("Tempo LOG Atingido").
-constexpr auto kLogInterval = 1h;
+constexpr std::chrono::hours kLogInterval{1};
 // About one power cut every four days, and one sensor fault every four days and a bit.
 constexpr int kStepsPerOutage = 2880;
 constexpr int kStepsPerFault = 3000;
@@ -113,7 +112,7 @@ private:
         }
         const bool relays_changed =
             channels[0].relays != relays_[0] || channels[1].relays != relays_[1];
-        const bool on_the_hour = (now_.time_since_epoch() % kLogInterval) == 0s;
+        const bool on_the_hour = (now_.time_since_epoch() % kLogInterval).count() == 0;
 
         std::uint8_t cause = 0;
         cause |= on_the_hour ? kCauseLogTime : 0;
