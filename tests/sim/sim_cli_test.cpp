@@ -20,7 +20,8 @@ struct RunResult {
 };
 
 RunResult run_sim(const std::string& args) {
-    const std::string command = std::string(ZKLOG_SIM_PATH) + " " + args + " 2>&1";
+    // The edge-word records, which the cases compare with generate_records.
+    const std::string command = std::string(ZKLOG_SIM_PATH) + " --edge-words " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         throw std::runtime_error("cannot run " + command);
