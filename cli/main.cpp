@@ -13,10 +13,8 @@ int main(int argc, char** argv) try {
                  "zklog-cli"};
     app.require_subcommand(1);
     const std::vector<zklog::cli::Subcommand> subcommands{
-        zklog::cli::add_download_command(app),
-        zklog::cli::add_export_command(app),
-        zklog::cli::add_dump_command(app),
-        zklog::cli::add_init_db_command(app),
+        zklog::cli::add_download_command(app), zklog::cli::add_export_command(app),
+        zklog::cli::add_dump_command(app),     zklog::cli::add_init_db_command(app),
         zklog::cli::add_scan_command(app),
     };
     try {
