@@ -33,6 +33,8 @@ public:
                       std::string_view title) override;
     void set_start_enabled(bool enabled) override;
     bool yield() override;
+    // A close asked for while the pointer was being read is only seen once events are handled.
+    bool asked_to_stop() override { return !yield(); }
     std::string port_text() override;
     std::string address_text() override;
     bool read_up_to_pointer() override;

@@ -36,7 +36,7 @@ def download(cli, work, pty, baud, fast, whole):
 def measure_slow_line(cli, sim_exe, work):
     """Standard and --fast on the same short log at 9600 with a 10 ms relay turnaround, in turn."""
     trace = Trace(work / "trace-fast-9600.txt")
-    with Simulator(sim_exe, ["--generate", SLOW_RECORDS, "--seed", 1, "--baud", SLOW_BAUD,
+    with Simulator(sim_exe, ["--edge-words", "--generate", SLOW_RECORDS, "--seed", 1, "--baud", SLOW_BAUD,
                              "--turnaround-ms", TURNAROUND_MS, "--trace", trace.path],
                    work / "sim-fast-9600.log") as sim:
         standard, db = download(cli, work, sim.pty, SLOW_BAUD, fast=False, whole=False)
@@ -65,7 +65,7 @@ def measure_fast_paced(cli, sim_exe, work, image, records, baud):
 
 def measure_scan(cli, sim_exe, work):
     """scan 1 to 247 at the default timeout, one relay on the line."""
-    with Simulator(sim_exe, ["--generate", 5, "--address", SCAN_RELAY_ADDRESS],
+    with Simulator(sim_exe, ["--edge-words", "--generate", 5, "--address", SCAN_RELAY_ADDRESS],
                    work / "sim-scan.log") as sim:
         seconds, out = timed_run([cli, "scan", "--port", sim.pty])
     if not out.startswith(f"{SCAN_RELAY_ADDRESS} "):

@@ -187,7 +187,7 @@ def low_latency_on_pty():
 
 def generate_image(p):
     path = p.work / "whole-memory.img"
-    result = subprocess.run([p.sim_exe, "--generate", "100000", "--seed", "1",
+    result = subprocess.run([p.sim_exe, "--edge-words", "--generate", "100000", "--seed", "1",
                              "--write-image", path, "--no-serve"],
                             capture_output=True, text=True)
     words = result.stderr.split()

@@ -10,7 +10,7 @@ namespace zklog::cli {
 device::SerialSettings scan_line_settings(device::SerialSettings line,
                                           const BusScanSettings& scan) {
     line.response_timeout = scan.timeout;
-    line.late_reply_window = std::chrono::milliseconds(0);
+    line.await_late_replies = false;
     return line;
 }
 
@@ -23,10 +23,10 @@ bool is_exception(int error) {
 
 } // namespace
 
-int scan_bus(device::DeviceLink& link, const BusScanSettings& settings,
-             const std::function<void(const ScanAnswer&)>& on_answer,
-             const std::function<void(std::uint32_t address)>& on_address) {
-    int relays = 0;
+ScanOutcome scan_bus(device::DeviceLink& link, const BusScanSettings& settings,
+                     const std::function<void(const ScanAnswer&)>& on_answer,
+                     const std::function<void(std::uint32_t address)>& on_address) {
+    ScanOutcome outcome;
     for (std::uint32_t address = settings.first_address; address <= settings.last_address;
          ++address) {
         if (on_address) {
@@ -37,7 +37,10 @@ int scan_bus(device::DeviceLink& link, const BusScanSettings& settings,
         if (link.modbus_rd(address, download::kLogPointerRegister, 1) ==
             device::DeviceLink::kReadOk) {
             answer.pointer = link.modbus_var(0);
-            ++relays;
+            ++outcome.relays;
+        } else if (link.port_lost()) {
+            outcome.port_lost = true;
+            return outcome;
         } else if (link.last_error() == ETIMEDOUT || link.last_error() == 0) {
             continue;
         } else {
@@ -46,7 +49,7 @@ int scan_bus(device::DeviceLink& link, const BusScanSettings& settings,
         }
         on_answer(answer);
     }
-    return relays;
+    return outcome;
 }
 
 } // namespace zklog::cli

@@ -36,11 +36,16 @@ struct ScanAnswer {
 // new address, and the scan's own timeout.
 device::SerialSettings scan_line_settings(device::SerialSettings line, const BusScanSettings& scan);
 
-// Asks every address of the range once, in ascending order. `on_answer` is called for each
-// address that gave any reply, `on_address` before each request (for progress). Returns how
-// many gave a log pointer.
-int scan_bus(device::DeviceLink& link, const BusScanSettings& settings,
-             const std::function<void(const ScanAnswer&)>& on_answer,
-             const std::function<void(std::uint32_t address)>& on_address = {});
+struct ScanOutcome {
+    int relays = 0;         // how many addresses gave a log pointer
+    bool port_lost = false; // the port went away: the addresses after it were not asked
+};
+
+// Asks every address of the range once, in ascending order, until the port goes away.
+// `on_answer` is called for each address that gave any reply, `on_address` before each
+// request (for progress).
+ScanOutcome scan_bus(device::DeviceLink& link, const BusScanSettings& settings,
+                     const std::function<void(const ScanAnswer&)>& on_answer,
+                     const std::function<void(std::uint32_t address)>& on_address = {});
 
 } // namespace zklog::cli

@@ -29,6 +29,7 @@ public:
     static void stop_on_signals();
     // True once SIGINT or SIGTERM has come.
     static bool stop_requested();
+    bool asked_to_stop() override { return stop_requested(); }
 
 private:
     void clear_progress_line();

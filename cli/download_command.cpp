@@ -1,6 +1,6 @@
+#include "cli/baud_option.h"
 #include "cli/commands.h"
 #include "cli/console_frontend.h"
-#include "device/baud_rates.h"
 #include "device/port_path.h"
 #include "download/block_reads.h"
 #include "download/log_download.h"
@@ -24,23 +24,6 @@ struct DownloadOptions {
     device::SerialSettings serial;
     int timeout_ms = 500;
 };
-
-// Only the rates a tty can be set to: libmodbus would run any other number at 9600, unsaid.
-const CLI::Validator kStandardBaud(
-    [](const std::string& text) {
-        int baud = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), baud);
-        if (error == std::errc() && end == text.data() + text.size() &&
-            device::is_standard_baud(baud)) {
-            return std::string();
-        }
-        std::string rates;
-        for (const int rate : device::kStandardBauds) {
-            rates += (rates.empty() ? "" : ", ") + std::to_string(rate);
-        }
-        return "Value " + text + " is not a standard baud rate (" + rates + ")";
-    },
-    "RATE");
 
 int exit_code(download::DownloadResult result) {
     using download::DownloadResult;

@@ -17,10 +17,8 @@ int main(int argc, char** argv) try {
     // CLI11 reads "/name" as an option on Windows; here it is always a file, on every platform.
     app.allow_windows_style_options(false);
     const std::vector<zklog::cli::Subcommand> subcommands{
-        zklog::cli::add_download_command(app),
-        zklog::cli::add_export_command(app),
-        zklog::cli::add_dump_command(app),
-        zklog::cli::add_init_db_command(app),
+        zklog::cli::add_download_command(app), zklog::cli::add_export_command(app),
+        zklog::cli::add_dump_command(app),     zklog::cli::add_init_db_command(app),
         zklog::cli::add_scan_command(app),
     };
     try {

@@ -1,3 +1,4 @@
+#include "cli/baud_option.h"
 #include "cli/bus_scan.h"
 #include "cli/commands.h"
 #include "download/input_text.h"
@@ -61,11 +62,16 @@ int run_scan(ScanOptions& options) {
             report_device_without_pointer(answer);
         }
     };
-    const int relays = scan_bus(link, options.scan, on_answer, progress);
+    const ScanOutcome outcome = scan_bus(link, options.scan, on_answer, progress);
     if (show_progress) {
         std::cerr << "\r\033[K" << std::flush;
     }
-    return relays > 0 ? kExitOk : kExitDeviceError;
+    // The addresses after a lost port were never asked: the scan did not find what is there.
+    if (outcome.port_lost) {
+        std::cout << download::kMsgReadFailed << std::endl;
+        return kExitDeviceError;
+    }
+    return outcome.relays > 0 ? kExitOk : kExitDeviceError;
 }
 
 } // namespace
@@ -85,9 +91,9 @@ Subcommand add_scan_command(CLI::App& app) {
     cmd->add_option("--timeout-ms", options->timeout_ms, "How long each address may take to answer")
         ->capture_default_str()
         ->check(CLI::Range(1, 60000));
-    cmd->add_option("--baud", options->serial.baud, "Baud rate")
+    cmd->add_option("--baud", options->serial.baud, "Baud rate (a standard rate, 50 to 4000000)")
         ->capture_default_str()
-        ->check(CLI::Range(1, 4000000));
+        ->check(kStandardBaud);
     cmd->add_option("--parity", options->parity, "Parity: N, E or O")
         ->capture_default_str()
         ->check(CLI::IsMember({"N", "E", "O"}));

@@ -14,7 +14,7 @@ namespace zklog::device {
 
 namespace {
 
-using Clock = LateReplyWindow::Clock;
+using Clock = OwedReplies::Clock;
 
 // The highest register plus one: a read may not run past register 65535, since the request
 // frame carries the start address in 16 bits and a larger one would silently wrap around.
@@ -30,11 +30,20 @@ bool port_is_gone(int error) {
            error == EBADF;
 }
 
-// A reply that the line spoilt: a wrong frame CRC, a frame that does not fit the request (noise
-// ahead of a reply shifts its bytes), a corrupted address byte. A valid exception reply is the
-// relay's answer, and silence is the relay's too: neither is asked again.
+// Of what libmodbus reports while receiving a frame, what the line spoilt: a wrong frame CRC,
+// a frame too long for any reply. Asked again.
 bool reply_was_garbled(int error) {
-    return error == EMBBADCRC || error == EMBBADDATA || error == EMBBADSLAVE || error == EMBMDATA;
+    return error == EMBBADCRC || error == EMBBADDATA || error == EMBMDATA;
+}
+
+// The request frame of a holding-register read, less the CRC libmodbus adds.
+std::array<std::uint8_t, 6> read_request_frame(const ReadRequest& request) {
+    return {static_cast<std::uint8_t>(request.address),
+            MODBUS_FC_READ_HOLDING_REGISTERS,
+            static_cast<std::uint8_t>(request.first_register >> 8),
+            static_cast<std::uint8_t>(request.first_register & 0xFF),
+            static_cast<std::uint8_t>(request.count >> 8),
+            static_cast<std::uint8_t>(request.count & 0xFF)};
 }
 
 std::uint32_t whole_seconds(std::chrono::milliseconds ms) {
@@ -52,7 +61,10 @@ void set_response_timeout(modbus_t* ctx, std::chrono::milliseconds timeout) {
 } // namespace
 
 DeviceLink::DeviceLink(SerialSettings settings)
-    : settings_(settings), late_replies_(settings.response_timeout, settings.late_reply_window) {}
+    : settings_(settings),
+      owed_(settings.response_timeout, settings.await_late_replies
+                                           ? OwedReplies::Clock::duration(settings.response_timeout)
+                                           : OwedReplies::Clock::duration::zero()) {}
 
 DeviceLink::~DeviceLink() {
     close_comm();
@@ -100,7 +112,7 @@ bool DeviceLink::connect() {
         return false;
     }
     claim_.hold(modbus_get_socket(ctx_));
-    late_replies_.settled();
+    owed_.clear();
     return true;
 }
 
@@ -155,73 +167,98 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
         return kReadFailed;
     }
     const ReadRequest request{address, first_register, count};
-    auto before = late_replies_.before(request, Clock::now());
-    if (before == LateReplyWindow::Before::AwaitLateReply) {
-        await_late_reply();
-        before = LateReplyWindow::Before::Send;
-    }
     for (int attempt = 0;; ++attempt) {
-        const ReadOutcome outcome = read_once(request, before);
-        last_error_ = outcome.error;
-        if (outcome.error == 0) {
+        const ReplyVerdict verdict = exchange(request);
+        last_error_ = verdict.error;
+        if (verdict.error == 0) {
             word_count_ = count;
             return kReadOk;
         }
-        if (port_is_gone(outcome.error)) {
+        if (port_is_gone(verdict.error)) {
             lose_port();
             return kReadFailed;
         }
-        if (!outcome.garbled || attempt >= kGarbledRetries) {
+        if (!verdict.garbled) {
             return kReadFailed;
         }
-        // What is left of the spoilt reply would spoil the next one too.
+        // What is left of the spoilt reply would spoil the next one too, or, kept in the input
+        // for a retry after a timeout (see OwedReplies), be taken for its answer.
         wait_for_quiet_line();
-        before = LateReplyWindow::Before::Send;
+        if (attempt >= kGarbledRetries) {
+            return kReadFailed;
+        }
     }
 }
 
-DeviceLink::ReadOutcome DeviceLink::read_once(const ReadRequest& request,
-                                              LateReplyWindow::Before before) {
-    // A reply that came after an earlier request had timed out still waits in the input; left
-    // there, it would be taken as the answer to this request. Drop it before asking, unless it
-    // answers this very request (see LateReplyWindow).
-    if (before == LateReplyWindow::Before::Send) {
+// One request and its reply. The request goes out through libmodbus, which frames it; the link
+// then watches for the reply's first byte itself, since libmodbus's own timeout cannot tell a
+// silent relay from a reply that stopped mid-frame.
+ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
+    const bool was_owed = owed_.owed() > 0;
+    auto before = owed_.before(request, Clock::now());
+    if (before == OwedReplies::Before::AwaitOwed) {
+        await_owed_replies();
+        before = OwedReplies::Before::Send;
+    }
+    const bool input_kept = before == OwedReplies::Before::SendKeepingInput;
+    if (was_owed && !input_kept) {
+        // An owed reply that began just before its deadline may still be on its way.
+        wait_for_quiet_line();
+    } else if (!input_kept) {
         modbus_flush(ctx_);
     }
+    const auto frame = read_request_frame(request);
     const auto sent = Clock::now();
     clear_failure_cause();
-    const int got = modbus_read_registers(ctx_, static_cast<int>(request.first_register),
-                                          static_cast<int>(request.count), words_.data());
-    if (got == static_cast<int>(request.count)) {
-        late_replies_.answered(sent);
-        return {0, false};
+    if (modbus_send_raw_request(ctx_, frame.data(), static_cast<int>(frame.size())) == -1) {
+        return {failure_cause(), false};
     }
-    const int error = got == -1 ? failure_cause() : EMBBADDATA;
-    if (error != ETIMEDOUT) {
-        return {error, reply_was_garbled(error)};
+    const FirstByte first_byte = await_first_byte(ctx_, settings_.response_timeout);
+    if (first_byte == FirstByte::Silent) {
+        owed_.unanswered(request, sent);
+        return {ETIMEDOUT, false};
     }
-    // libmodbus says ETIMEDOUT both for silence and for a reply that stopped mid-frame (its
-    // byte timeout); only the first takes the whole response timeout.
-    const bool cut_short = Clock::now() - sent < settings_.response_timeout;
-    if (!cut_short) {
-        late_replies_.timed_out(request, sent);
+    std::array<std::uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> reply{};
+    clear_failure_cause();
+    const int length = modbus_receive_confirmation(ctx_, reply.data());
+    const int error = length == -1 ? failure_cause() : 0;
+    // Where the line cannot be watched, only a timeout before the whole response timeout has
+    // passed is known to be a reply that stopped.
+    if (error == ETIMEDOUT && first_byte == FirstByte::Unknown &&
+        Clock::now() - sent >= settings_.response_timeout) {
+        owed_.unanswered(request, sent);
+        return {ETIMEDOUT, false};
     }
-    return {error, cut_short};
+    if (input_kept) {
+        owed_.reply_came_while_owed(request, sent);
+    }
+    // A reply that began and stopped is one the line spoilt, like a bad CRC.
+    const ReplyVerdict verdict =
+        length == -1
+            ? ReplyVerdict{error, error == ETIMEDOUT || reply_was_garbled(error)}
+            : check_read_reply(request, std::span(reply).first(static_cast<std::size_t>(length)),
+                               words_);
+    // A frame that does not answer the request may not have been its reply at all (the rest
+    // of one given twice, a late one): its own may still come.
+    if (verdict.garbled && !input_kept) {
+        owed_.unanswered(request, sent);
+    }
+    return verdict;
 }
 
-// Waits for the one reply a timed-out request may still get, so that it passes before another
-// request goes out; whatever it is, it is dropped.
-void DeviceLink::await_late_reply() {
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(late_replies_.deadline() - Clock::now());
-    if (left.count() > 0) {
-        std::array<std::uint8_t, MODBUS_RTU_MAX_ADU_LENGTH> frame{};
-        set_response_timeout(ctx_, left);
-        (void)modbus_receive_confirmation(ctx_, frame.data());
-        set_response_timeout(ctx_, settings_.response_timeout);
-        wait_for_quiet_line();
+// Lets every owed reply go by before a request for something else goes out, dropping whatever
+// comes. Only the last deadline says that nothing more can come: a frame counted as one owed
+// reply may have been another, or the same reply given twice.
+void DeviceLink::await_owed_replies() {
+    const auto until = owed_.last_deadline();
+    for (auto now = Clock::now(); now < until; now = Clock::now()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+        if (await_first_byte(ctx_, left) == FirstByte::Silent) {
+            break;
+        }
+        drain_until_quiet(ctx_, settings_.byte_timeout, until);
     }
-    late_replies_.settled();
+    owed_.clear();
 }
 
 // What is left of a spoilt or unwanted reply would spoil the next one too. Bounded, so that a

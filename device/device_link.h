@@ -3,6 +3,7 @@
 
 #include "device/late_reply.h"
 #include "device/port_claim.h"
+#include "device/read_reply.h"
 #include "device/serial_settings.h"
 
 #include <array>
@@ -42,12 +43,14 @@ public:
     std::int32_t close_comm();
     // True from a successful open until close_comm, even while the port is lost (see modbus_rd).
     bool is_open() const { return ctx_ != nullptr; }
+    // True once a read found the port itself gone, until it is opened again.
+    bool port_lost() const { return port_lost_; }
 
     // Reads `count` holding registers (function 0x03) from slave `address`, starting at
     // `first_register`. kReadOk when the word buffer now holds exactly those words; any other
     // value is a failure and leaves the buffer empty. A garbled reply is asked for again (see
     // kGarbledRetries); after a timeout, a reply that comes late is never taken as the answer
-    // to another request (see LateReplyWindow).
+    // to another request (see OwedReplies).
     // A read that finds the port itself gone (adapter unplugged) closes it; the next read opens
     // the same device path again first, and fails at once if it is still missing.
     std::uint32_t modbus_rd(std::uint32_t address, std::uint32_t first_register,
@@ -66,19 +69,15 @@ private:
     bool connect();
     bool reopen_lost_port();
     void lose_port();
-    struct ReadOutcome {
-        int error;    // 0, or an errno value as last_error() gives it
-        bool garbled; // the line spoilt the reply: worth asking again
-    };
-    ReadOutcome read_once(const ReadRequest& request, LateReplyWindow::Before before);
-    void await_late_reply();
+    ReplyVerdict exchange(const ReadRequest& request);
+    void await_owed_replies();
     void wait_for_quiet_line();
 
     SerialSettings settings_;
     _modbus* ctx_ = nullptr;
     std::filesystem::path device_;
     PortClaim claim_;
-    LateReplyWindow late_replies_;
+    OwedReplies owed_;
     bool port_lost_ = false; // the context is closed and waits to open its device again
     std::array<std::uint16_t, kMaxWords> words_{};
     std::uint32_t word_count_ = 0;

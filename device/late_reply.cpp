@@ -4,30 +4,35 @@
 
 namespace zklog::device {
 
-LateReplyWindow::Before LateReplyWindow::before(const ReadRequest& request, Clock::time_point now) {
-    if (open_ && now >= deadline_) {
-        open_ = false;
-    }
-    if (!open_) {
+bool OwedReplies::any_owed(Clock::time_point now) {
+    std::erase_if(owed_, [now](const Owed& owed) { return owed.deadline <= now; });
+    return !owed_.empty();
+}
+
+OwedReplies::Before OwedReplies::before(const ReadRequest& request, Clock::time_point now) {
+    if (!any_owed(now)) {
         return Before::Send;
     }
-    return request == request_ ? Before::SendKeepingInput : Before::AwaitLateReply;
+    const bool all_alike = std::ranges::all_of(
+        owed_, [&request](const Owed& owed) { return owed.request == request; });
+    return all_alike ? Before::SendKeepingInput : Before::AwaitOwed;
 }
 
-void LateReplyWindow::timed_out(const ReadRequest& request, Clock::time_point sent) {
-    if (late_window_ <= Clock::duration::zero()) {
-        return;
+void OwedReplies::owe(const ReadRequest& request, Clock::time_point sent) {
+    if (late_window_ > Clock::duration::zero()) {
+        owed_.push_back({request, sent + response_timeout_ + late_window_});
     }
-    const auto late_until = sent + response_timeout_ + late_window_;
-    deadline_ = open_ ? std::max(deadline_, late_until) : late_until;
-    request_ = request;
-    open_ = true;
 }
 
-void LateReplyWindow::answered(Clock::time_point sent) {
-    if (open_) {
-        deadline_ = std::max(deadline_, sent + response_timeout_);
+void OwedReplies::unanswered(const ReadRequest& request, Clock::time_point sent) {
+    owe(request, sent);
+}
+
+void OwedReplies::reply_came_while_owed(const ReadRequest& request, Clock::time_point sent) {
+    if (!owed_.empty()) {
+        owed_.pop_front();
     }
+    owe(request, sent);
 }
 
 } // namespace zklog::device

@@ -15,11 +15,12 @@ struct SerialSettings {
     // How long a reply may fall silent between two of its bytes. RTU ends a frame after 3.5
     // characters of silence; the margin covers USB adapters that pass bytes on in bursts.
     std::chrono::milliseconds byte_timeout{100};
-    // How much later than the response timeout a relay may still answer (one busy writing its
-    // log does). After a read timed out, a request for something else waits this long at most
-    // for that late reply to pass, so that it is never taken as the answer to another request.
-    // 0 for a bus scan, where every silent address would otherwise cost it again.
-    std::chrono::milliseconds late_reply_window{500};
+    // A relay busy writing its log may answer up to one response timeout later than the
+    // response timeout. After a read timed out, a request for something else first waits for
+    // that late reply to pass, so that it is never taken as the answer to another request (see
+    // OwedReplies). Off for a bus scan, where every request goes to another address and every
+    // silent one would otherwise cost the wait again.
+    bool await_late_replies = true;
 };
 
 } // namespace zklog::device

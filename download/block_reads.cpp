@@ -34,11 +34,13 @@ std::optional<std::span<const std::uint16_t>> BlockReads::words(std::uint32_t ad
 }
 
 // A relay that refuses a read too big for it answers with exception 02 (illegal data address)
-// or 03 (illegal data value); some stay silent instead. Silence counts only until a big read has
-// been answered: after that it is a relay gone quiet, and halving would only draw out its error.
+// or 03 (illegal data value), or with as many registers as it can give in a valid frame (a
+// reply that does not fit the request); some stay silent instead. Silence counts only until a
+// big read has been answered: after that it is a relay gone quiet, and halving would only draw
+// out its error.
 bool BlockReads::may_halve_after_failure() const {
     const int error = link_.last_error();
-    if (error == EMBXILADD || error == EMBXILVAL) {
+    if (error == EMBXILADD || error == EMBXILVAL || error == EMBBADDATA) {
         return true;
     }
     return error == ETIMEDOUT && !size_confirmed_;

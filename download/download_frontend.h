@@ -22,6 +22,9 @@ public:
     // Handles what is pending (repaint, typing) once per record. False when the user has
     // closed the front end: the download stops there, with no further read or message.
     virtual bool yield() = 0;
+    // True when the user has asked to stop (Ctrl-C, the window closed) while the download was
+    // asking for the log pointer, before it empties the table.
+    virtual bool asked_to_stop() { return false; }
 
     // Read at the moment they are needed, so an edit during a yield counts from the next read.
     virtual std::string port_text() = 0;

@@ -68,10 +68,16 @@ std::optional<std::span<const std::uint16_t>> Run::record_words(std::uint32_t co
     return source_.words(address(), log_address_, count, end_ + kLongestRecordWords - 1);
 }
 
-// A relay busy writing its log may miss a request; the pointer is asked again at once.
+// A relay busy writing its log may miss a request; the pointer is asked again at once. A stop
+// asked for meanwhile (Ctrl-C, the window closed) is seen between the attempts and before the
+// table is emptied, so that it keeps the previous download's rows.
 std::optional<std::uint32_t> Run::read_pointer() {
     for (int retry = 0; retry <= kPointerRetries; ++retry) {
-        if (read(kLogPointerRegister, 1)) {
+        const bool read_ok = read(kLogPointerRegister, 1);
+        if (ui_.asked_to_stop()) {
+            throw FrontendClosed{};
+        }
+        if (read_ok) {
             return link_.modbus_var(0);
         }
     }
@@ -148,6 +154,9 @@ DownloadResult LogDownload::run(DownloadFrontend& ui) {
     } catch (const AddressInvalid&) {
         tell(ui, kMsgInvalidAddress, MessageIcon::Exclamation, {});
         return DownloadResult::InvalidAddress;
+    } catch (const FrontendClosed&) {
+        file_whole_ = database_.checkpoint();
+        return DownloadResult::Stopped;
     }
     if (!pointer) {
         tell(ui, kMsgReadFailed, MessageIcon::Exclamation, {});

@@ -1,8 +1,50 @@
 #include "sim/fault_plan.h"
 
+#include <algorithm>
 #include <modbus/modbus.h>
 
 namespace zklog::sim {
+
+FaultState::FaultState(FaultPlan plan) : plan_(std::move(plan)) {
+    if (plan_.chaos_seed) {
+        chaos_.emplace(*plan_.chaos_seed);
+    }
+}
+
+// One draw per request, whatever else the plan says of it, so that a seed gives the same line
+// to the same requests.
+void FaultState::add_chaos(ReplyDecision& d) {
+    const bool hit = chaos_->chance(plan_.chaos_percent, 100);
+    // A late reply is the fault that can pass for another request's answer: it gets the
+    // largest share, the other five an equal part of the rest.
+    const auto draw = chaos_->between(0, 9);
+    const auto kind = draw < 5 ? ChaosFault::Late : static_cast<ChaosFault>(draw - 4);
+    const auto late = std::chrono::milliseconds(
+        chaos_->between(1, std::max<std::int64_t>(1, plan_.late_delay.count())));
+    if (!hit) {
+        return;
+    }
+    switch (kind) {
+    case ChaosFault::Late:
+        d.extra_delay = late;
+        break;
+    case ChaosFault::Twice:
+        d.twice = true;
+        break;
+    case ChaosFault::Noise:
+        d.noise_before = true;
+        break;
+    case ChaosFault::Corrupt:
+        d.corrupt = true;
+        break;
+    case ChaosFault::CutShort:
+        d.truncated = true;
+        break;
+    case ChaosFault::Silent:
+        d.answer = false;
+        break;
+    }
+}
 
 ReplyDecision FaultState::decide(std::uint64_t request, int function,
                                  std::uint32_t first_register) {
@@ -35,6 +77,9 @@ ReplyDecision FaultState::decide(std::uint64_t request, int function,
         d.word_delta = 1;
     } else if (plan_.missing_word_requests.contains(request)) {
         d.word_delta = -1;
+    }
+    if (chaos_) {
+        add_chaos(d);
     }
     return d;
 }

@@ -2,6 +2,7 @@
 // paths on demand. Requests are numbered from 1, counting only those addressed to us.
 #pragma once
 
+#include "sim/random_source.h"
 #include "sim/relay_image.h"
 
 #include <chrono>
@@ -30,7 +31,14 @@ struct FaultPlan {
     // A request in both sets gets the extra register.
     std::set<std::uint64_t> extra_word_requests;
     std::set<std::uint64_t> missing_word_requests;
+    // A seeded random line: each request has a `chaos_percent` chance of one fault, drawn from
+    // the ChaosFault kinds. Late replies are up to `late_delay` late.
+    std::optional<std::uint32_t> chaos_seed;
+    int chaos_percent = 10;
 };
+
+// What a bad line and a busy relay do to a reply, one of them at a time.
+enum class ChaosFault { Late, Twice, Noise, Corrupt, CutShort, Silent };
 
 struct ReplyDecision {
     bool answer = true;
@@ -42,18 +50,22 @@ struct ReplyDecision {
     bool truncated = false;
     bool noise_before = false;
     int word_delta = 0; // registers more (or, negative, fewer) than asked
+    bool twice = false; // the reply goes out again right behind itself
 };
 
 // Decides, request by request, what the plan asks for. Keeps the count of pointer reads.
 class FaultState {
 public:
-    explicit FaultState(FaultPlan plan) : plan_(std::move(plan)) {}
+    explicit FaultState(FaultPlan plan);
 
     ReplyDecision decide(std::uint64_t request, int function, std::uint32_t first_register);
 
 private:
+    void add_chaos(ReplyDecision& decision);
+
     FaultPlan plan_;
     int pointer_reads_failed_ = 0;
+    std::optional<RandomSource> chaos_;
 };
 
 // Gives the listed records (0-based, in walk order from 2000 up to 18120) a wrong checksum

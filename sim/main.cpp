@@ -1,4 +1,5 @@
 // zklog-sim: a stand-in relay on a pseudo-terminal, for tests and demos without hardware.
+#include "sim/believable_log.h"
 #include "sim/fault_plan.h"
 #include "sim/record_generator.h"
 #include "sim/relay_image.h"
@@ -79,7 +80,20 @@ struct Options {
     int turnaround_ms = 0;
     int max_registers = 125;
     std::vector<std::string> other_relays; // ADDRESS:RECORDS
+    bool edge_words = false;
+    bool wrapped = false;
 };
+
+// The believable transformer log by default; the edge words exercise the decoding in tests.
+std::vector<zklog::sim::GeneratedRecord> generate(const Options& o, zklog::sim::RelayImage& image,
+                                                  int count, std::uint32_t seed) {
+    if (o.edge_words) {
+        return zklog::sim::generate_records(image, count, seed);
+    }
+    return zklog::sim::generate_believable_log(image, count, seed,
+                                               o.wrapped ? zklog::sim::LogLayout::Wrapped
+                                                         : zklog::sim::LogLayout::FromStart);
+}
 
 // "ADDRESS:RECORDS": another relay on the line, 1 to 247, with that many generated records.
 std::optional<std::pair<int, int>> parse_other_relay(const std::string& text) {
@@ -115,7 +129,7 @@ std::vector<std::pair<int, zklog::sim::RelayImage>> build_other_relays(const Opt
                                      " is the main relay's");
         }
         zklog::sim::RelayImage image;
-        zklog::sim::generate_records(image, records, static_cast<std::uint32_t>(address));
+        generate(o, image, records, static_cast<std::uint32_t>(address));
         relays.emplace_back(address, std::move(image));
     }
     return relays;
@@ -167,7 +181,7 @@ zklog::sim::RelayImage build_image(const Options& o) {
     if (!o.image.empty()) {
         image = zklog::sim::RelayImage::load(o.image);
     } else {
-        const auto records = zklog::sim::generate_records(image, *o.generate, o.seed);
+        const auto records = generate(o, image, *o.generate, o.seed);
         std::cerr << "zklog-sim: generated " << records.size() << " records";
         if (static_cast<int>(records.size()) < *o.generate) {
             std::cerr << " (memory full: " << *o.generate << " requested)";
@@ -221,6 +235,14 @@ int main(int argc, char** argv) try {
         app.add_option("--generate", o.generate, "Generate N log records")->check(kCount);
     image_opt->excludes(gen_opt);
     app.add_option("--seed", o.seed, "Seed for --generate")->needs(gen_opt)->check(kCount);
+    auto* edge_opt = app.add_flag("--edge-words", o.edge_words,
+                                  "Generate records of random flags and edge-of-range words "
+                                  "instead of a transformer's log (for decoding tests)");
+    app.add_flag("--wrapped", o.wrapped,
+                 "The generated log has gone round its memory: the N newest records up to the "
+                 "pointer, older ones after it to the end of the memory")
+        ->needs(gen_opt)
+        ->excludes(edge_opt);
     app.add_option("--address", o.address, "Modbus slave address")->check(CLI::Range(1, 247));
     app.add_option("--link", o.link, "Symlink to create to the pty (removed at exit)")
         ->check(kFileName);
@@ -254,9 +276,20 @@ int main(int argc, char** argv) try {
     auto* late_opt =
         app.add_option("--late-request", faults.late_requests, "Reply to request N late")
             ->check(kCount);
-    app.add_option("--late-ms", o.late_ms, "Delay of --late-request replies in ms")
-        ->needs(late_opt)
-        ->check(kCount);
+    auto* chaos_opt =
+        app.add_option("--chaos", faults.chaos_seed,
+                       "A random line from this seed: some requests answered late (up to "
+                       "--late-ms), twice, after noise, with a bad CRC, cut short, or not at all")
+            ->check(kCount);
+    app.add_option("--chaos-percent", faults.chaos_percent,
+                   "How many requests in a hundred --chaos spoils")
+        ->needs(chaos_opt)
+        ->capture_default_str()
+        ->check(CLI::Range(0, 100));
+    auto* late_ms_opt =
+        app.add_option("--late-ms", o.late_ms,
+                       "Delay of --late-request replies in ms (with --chaos: the longest)")
+            ->check(kCount);
     app.add_option("--hangup-after", faults.hangup_after, "Close the pty after request M")
         ->check(kCount);
     app.add_option("--bad-crc", faults.bad_crc_records,
@@ -272,6 +305,10 @@ int main(int argc, char** argv) try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? 0 : 2;
+    }
+    if (late_ms_opt->count() > 0 && late_opt->count() == 0 && chaos_opt->count() == 0) {
+        std::cerr << "zklog-sim: --late-ms needs --late-request or --chaos\n";
+        return 2;
     }
     if (o.image.empty() && !o.generate) {
         std::cerr << "zklog-sim: one of --image or --generate is required\n" << app.help();

@@ -98,6 +98,35 @@ std::uint16_t record_checksum(const std::vector<std::uint16_t>& words) {
     return static_cast<std::uint16_t>(running);
 }
 
+std::vector<std::uint16_t> record_words(const GeneratedRecord& r) {
+    const auto word = [](int high, int low) {
+        return static_cast<std::uint16_t>((high << 8) | (low & 0xFF));
+    };
+    const auto raw = [](std::int16_t value) { return static_cast<std::uint16_t>(value); };
+    std::vector<std::uint16_t> words{
+        word(r.day, r.month),
+        word(r.year, r.hour),
+        word(r.minute, r.second),
+        word(r.cause, r.maps),
+        r.relays,
+        r.errors,
+        raw(r.rtd1),
+        raw(r.rtd2),
+        r.tc1,
+        raw(r.enrolamento),
+    };
+    if ((r.maps & kMapZkb) != 0) {
+        words.insert(words.end(), {r.relays2, r.errors2, raw(r.rtd3), raw(r.rtd4),
+                                   raw(r.enrolamento2), raw(r.enrolamento3), r.tc3, r.tc4});
+    }
+    if ((r.maps & kMapWpx) != 0) {
+        for (const auto d : r.dif) {
+            words.push_back(raw(d));
+        }
+    }
+    return words;
+}
+
 std::uint32_t put_record(RelayImage& image, std::uint32_t start,
                          std::vector<std::uint16_t> words_without_checksum, bool valid_checksum) {
     const std::uint64_t end = std::uint64_t{start} + words_without_checksum.size() + 1;

@@ -43,6 +43,10 @@ std::uint16_t record_checksum(const std::vector<std::uint16_t>& words);
 // were written. With no record written the pointer is left alone.
 std::vector<GeneratedRecord> generate_records(RelayImage& image, int count, std::uint32_t seed);
 
+// The record's words from its fields, checksum word excluded: the base block, then the second
+// channel's block and the differential block when its map flags say so.
+std::vector<std::uint16_t> record_words(const GeneratedRecord& record);
+
 // Writes `words_without_checksum` at `start`, then the checksum word (a wrong one when
 // `valid_checksum` is false); returns the register after it. Throws std::out_of_range when the
 // record would run past register 65535.

@@ -213,7 +213,8 @@ void RtuServer::handle_request() {
 }
 
 // The faults that reshape a finished frame, in the order a line would stack them: what the
-// slave sends (count, address, CRC), how much of it gets out, then noise before it.
+// slave sends (count, address, CRC), how much of it gets out, noise before it, then the
+// whole of it once more right behind.
 void RtuServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
                             const TraceEntry& request) const {
     // An exception reply (function code with its top bit set) carries no registers.
@@ -234,6 +235,10 @@ void RtuServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecisio
     }
     if (decision.noise_before) {
         put_noise_before(bytes);
+    }
+    if (decision.twice) {
+        const std::vector<std::uint8_t> copy = bytes;
+        bytes.insert(bytes.end(), copy.begin(), copy.end());
     }
 }
 

@@ -1,17 +1,21 @@
 #include "view/chart_data.h"
 
+#include "view/sensor_faults.h"
 #include "view/time_stamp.h"
 
 #include <SQLiteCpp/Statement.h>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace zklog::view {
 
 namespace {
 
 std::string select_sql() {
-    std::string sql = R"(SELECT rowid, "Data", "Hora", "Reles Ativos", "Reles Ativos2")";
+    std::string sql =
+        R"(SELECT rowid, "Data", "Hora", "Reles Ativos", "Reles Ativos2", "Erros", "Erros2")";
     for (const auto name : kTemperatureFields) {
         sql += ", \"" + std::string(name) + "\"";
     }
@@ -54,8 +58,11 @@ ChartData load_chart_data(SQLite::Database& db) {
     SQLite::Statement query(db, select_sql());
     while (query.executeStep()) {
         data.rowids.push_back(query.getColumn(0).getInt64());
-        const auto stamp =
-            parse_time_stamp(text_of(query.getColumn(1)), text_of(query.getColumn(2)));
+        const std::string_view date = text_of(query.getColumn(1));
+        const std::string_view time = text_of(query.getColumn(2));
+        data.dates.emplace_back(date);
+        data.times.emplace_back(time);
+        const auto stamp = parse_time_stamp(date, time);
         if (stamp) {
             stamps.push_back(seconds_since_2000(*stamp));
         } else {
@@ -63,7 +70,9 @@ ChartData load_chart_data(SQLite::Database& db) {
         }
         data.relays.push_back(static_cast<std::uint8_t>(relay_mask(text_of(query.getColumn(3))) |
                                                         relay_mask(text_of(query.getColumn(4)))));
-        int column = 5;
+        data.faults.push_back(
+            faulty_readings(text_of(query.getColumn(5)), text_of(query.getColumn(6))));
+        int column = 7;
         for (auto& series : data.temperatures) {
             series.push_back(number_or_nan(query.getColumn(column++)));
         }
@@ -75,6 +84,10 @@ ChartData load_chart_data(SQLite::Database& db) {
     for (std::size_t i = 0; i < data.size(); ++i) {
         data.x[i] = data.x_is_time ? static_cast<double>(stamps[i]) : static_cast<double>(i + 1);
     }
+    data.order.resize(data.size());
+    std::iota(data.order.begin(), data.order.end(), std::size_t{0});
+    std::stable_sort(data.order.begin(), data.order.end(),
+                     [&data](std::size_t a, std::size_t b) { return data.x[a] < data.x[b]; });
     return data;
 }
 

@@ -5,6 +5,7 @@
 #include <SQLiteCpp/Database.h>
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +29,14 @@ struct ChartData {
     std::array<std::vector<double>, kDifferentialFields.size()> differentials;
     // Bit n set: RLn+1 active in `Reles Ativos` or `Reles Ativos2`.
     std::vector<std::uint8_t> relays;
+    // Bit n set: temperatures[n] is a faulty sensor's reading (faulty_readings).
+    std::vector<std::uint16_t> faults;
+    // `Data` and `Hora` as stored, for the record's tip.
+    std::vector<std::string> dates;
+    std::vector<std::string> times;
+    // The records in the order of `x`, equal stamps in saved order: a log read after the relay's
+    // memory wrapped, or after its clock was set back, is not saved in time order.
+    std::vector<std::size_t> order;
 
     std::size_t size() const { return rowids.size(); }
 };

@@ -1,56 +1,34 @@
 #include "view/chart_panel.h"
 
+#include "view/chart_axes.h"
+#include "view/chart_palette.h"
+#include "view/chart_tip.h"
 #include "view/gap_line_item.h"
-#include "view/polyline.h"
+#include "view/reading_series.h"
+#include "view/relay_lanes.h"
+#include "view/wall_clock.h"
 
 #include <QCheckBox>
-#include <QDateTime>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <QtCharts/QAreaSeries>
-#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
-#include <QtCharts/QValueAxis>
+#include <algorithm>
 #include <cmath>
 #include <limits>
-#include <unordered_map>
 
 namespace zklog::view {
 
 namespace {
 
-const std::array<QColor, 10> kPalette{
-    QColor(31, 119, 180),  QColor(255, 127, 14), QColor(44, 160, 44),   QColor(214, 39, 40),
-    QColor(148, 103, 189), QColor(140, 86, 75),  QColor(227, 119, 194), QColor(127, 127, 127),
-    QColor(188, 189, 34),  QColor(23, 190, 207)};
-
 QString qt_text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The relay's clock has no time zone and the axis shows local time: the stamp is placed at
-// the same wall-clock reading here, so the labels read as the relay wrote them. Local midnight
-// is looked up once per day; a lookup per record reads the zone file each time.
-qint64 msecs_since_epoch(double seconds_since_2000) {
-    static std::unordered_map<qint64, qint64> midnight;
-    const auto seconds = static_cast<qint64>(seconds_since_2000);
-    const qint64 day = seconds / 86400;
-    auto found = midnight.find(day);
-    if (found == midnight.end()) {
-        found =
-            midnight
-                .emplace(day,
-                         QDateTime(QDate(2000, 1, 1).addDays(day), QTime(0, 0)).toMSecsSinceEpoch())
-                .first;
-    }
-    return found->second + (seconds % 86400) * 1000;
 }
 
 QChartView* make_view(QWidget* parent) {
@@ -61,6 +39,11 @@ QChartView* make_view(QWidget* parent) {
     view->chart()->setMargins(QMargins(4, 4, 4, 4));
     return view;
 }
+
+// Tick intervals the charts' heights leave room for.
+constexpr int kTemperatureTicks = 7;
+constexpr int kDifferentialTicks = 4;
+const QString kDegrees = QStringLiteral("°C");
 
 } // namespace
 
@@ -73,11 +56,18 @@ ChartPanel::ChartPanel(ChartSettings settings, QWidget* parent)
     layout->addWidget(note_);
     temperature_toggles_ = new QHBoxLayout;
     temperature_toggles_->addStretch(1);
+    // What a faulty sensor wrote is hidden behind its fault mark unless asked for.
+    raw_toggle_ = new QCheckBox(QStringLiteral("Valores de sensor em falha"), this);
+    raw_toggle_->setToolTip(QStringLiteral("Mostra também o valor gravado quando o registro "
+                                           "indica falha do sensor (Erros, Erros2)"));
+    temperature_toggles_->addWidget(raw_toggle_);
+    connect(raw_toggle_, &QCheckBox::toggled, this, &ChartPanel::set_raw_values_shown);
     differential_toggles_ = new QHBoxLayout;
     differential_toggles_->addStretch(1);
     temperature_view_ = make_view(this);
     differential_view_ = make_view(this);
     relay_view_ = make_view(this);
+    relay_view_->setMinimumHeight(kRelayChartMinimumHeight);
     layout->addLayout(temperature_toggles_);
     layout->addWidget(temperature_view_, settings_.temperature_stretch);
     layout->addLayout(differential_toggles_);
@@ -95,21 +85,25 @@ QString ChartPanel::axis_note() const {
 }
 
 double ChartPanel::chart_x(std::size_t record) const {
-    const double x = data_->x[record];
-    return data_->x_is_time ? static_cast<double>(msecs_since_epoch(x)) : x;
+    return chart_xs_[record];
 }
 
-QAbstractAxis* ChartPanel::make_x_axis() const {
-    if (!empty() && data_->x_is_time) {
-        auto* axis = new QDateTimeAxis;
-        axis->setFormat("dd/MM/yy hh:mm");
-        axis->setTickCount(6);
-        return axis;
+QAbstractAxis* ChartPanel::new_x_axis(bool labelled) const {
+    return make_x_axis(!empty() && !data_->x_is_time, labelled);
+}
+
+void ChartPanel::set_x_range(QAbstractAxis* x_axis) const {
+    if (!empty()) {
+        view::set_x_range(x_axis, x_low_, x_high_);
     }
-    auto* axis = new QValueAxis;
-    axis->setLabelFormat("%d");
-    axis->setTitleText(empty() ? QString() : QStringLiteral("Registro"));
-    return axis;
+}
+
+void ChartPanel::set_raw_values_shown(bool shown) {
+    raw_toggle_->setChecked(shown);
+    if (shown != raw_shown_) {
+        raw_shown_ = shown;
+        set_data(data_);
+    }
 }
 
 void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
@@ -118,11 +112,20 @@ void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
         delete item;
     }
     items_.clear();
+    marks_.clear();
     anchors_.clear();
     marker_ = nullptr;
     chart_xs_.clear();
+    WallClock clock;
     for (std::size_t i = 0; i < data_->size(); ++i) {
-        chart_xs_.push_back(chart_x(i));
+        const double x = data_->x[i];
+        chart_xs_.push_back(
+            data_->x_is_time ? static_cast<double>(clock.msecs(static_cast<long long>(x))) : x);
+    }
+    if (!empty()) {
+        const auto [low, high] = std::minmax_element(chart_xs_.begin(), chart_xs_.end());
+        x_low_ = *low;
+        x_high_ = *high;
     }
     for (auto& [name, box] : toggle_by_name_) {
         delete box;
@@ -141,23 +144,29 @@ void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
                        ? QStringLiteral("Data e hora inválidas em algum registro: o eixo mostra o "
                                         "número do registro.")
                        : QString());
+    raw_toggle_->setVisible(!empty() && std::any_of(data_->faults.begin(), data_->faults.end(),
+                                                    [](std::uint16_t f) { return f != 0; }));
 
     build_line_chart(temperature_chart(), kTemperatureFields, data_->temperatures,
                      empty() ? QStringLiteral("Nenhum registro") : QStringLiteral("Temperaturas"));
     build_line_chart(differential_chart(), kDifferentialFields, data_->differentials,
                      empty() ? QString() : QStringLiteral("Diferencial"));
     build_relay_chart();
-    link_x_axes();
+    const std::array<QChart*, 3> charts{temperature_chart(), differential_chart(), relay_chart()};
+    link_x_axes(charts);
 }
 
 void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_view> names,
                                   std::span<const std::vector<double>> values,
                                   const QString& title) {
+    const bool temperatures = chart == temperature_chart();
     chart->setTitle(title);
     // The switches above the chart, in the series' colours, are its legend.
     chart->legend()->setVisible(false);
-    QAbstractAxis* x_axis = make_x_axis();
-    auto* y_axis = new QValueAxis;
+    // One time scale for the three charts: its labels under the lanes, at the bottom.
+    QAbstractAxis* x_axis = new_x_axis(false);
+    QValueAxis* y_axis =
+        make_reading_axis(kDegrees, temperatures ? kTemperatureTicks : kDifferentialTicks);
     chart->addAxis(x_axis, Qt::AlignBottom);
     chart->addAxis(y_axis, Qt::AlignLeft);
     // The lines are drawn by GapLineItem through this empty series, which ties them to the axes.
@@ -168,11 +177,17 @@ void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_vie
     anchors_[chart] = anchor;
     double low = std::numeric_limits<double>::infinity();
     double high = -std::numeric_limits<double>::infinity();
+    std::vector<std::size_t> faulty_fields;
     for (std::size_t s = 0; s < names.size() && !empty(); ++s) {
         const QString name = qt_text(names[s]);
-        const QColor color = kPalette[s % kPalette.size()];
-        auto pieces = polylines(chart_xs_, values[s], settings_.columns);
-        if (pieces.empty()) {
+        const QColor colour = series_colour(s);
+        const SeriesSource source{chart_xs_, data_->order, values[s], data_->faults,
+                                  temperatures ? std::optional<unsigned>(s) : std::nullopt};
+        auto pieces = reading_pieces(source, raw_shown_, settings_.columns);
+        const bool has_faults =
+            temperatures && std::any_of(data_->faults.begin(), data_->faults.end(),
+                                        [s](std::uint16_t f) { return (f & (1U << s)) != 0; });
+        if (pieces.empty() && !has_faults) {
             continue; // a field no record holds gets no switch either
         }
         for (const Polyline& piece : pieces) {
@@ -181,51 +196,79 @@ void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_vie
                 high = std::max(high, p.y);
             }
         }
-        auto* item = new GapLineItem(chart, anchor, std::move(pieces), color);
-        items_[name] = item;
+        items_[name] = new GapLineItem(chart, anchor, std::move(pieces), colour);
+        if (has_faults) {
+            faulty_fields.push_back(s);
+        }
         auto* box = new QCheckBox(name, this);
         box->setChecked(true);
-        box->setStyleSheet(QStringLiteral("color: %1").arg(color.name()));
+        box->setStyleSheet(QStringLiteral("color: %1").arg(colour.name()));
         connect(box, &QCheckBox::toggled, this,
                 [this, name](bool on) { set_series_visible(name, on); });
-        QHBoxLayout* row =
-            chart == temperature_chart() ? temperature_toggles_ : differential_toggles_;
-        row->insertWidget(row->count() - 1, box); // before the closing stretch
+        QHBoxLayout* row = temperatures ? temperature_toggles_ : differential_toggles_;
+        row->insertWidget(row->count() - (temperatures ? 2 : 1), box); // before the stretch
         toggle_by_name_[name] = box;
     }
-    if (std::isfinite(low)) {
-        const double pad = std::max(1.0, (high - low) * 0.05);
-        y_axis->setRange(low - pad, high + pad);
+    set_reading_range(y_axis, low, high);
+    for (const std::size_t s : faulty_fields) {
+        add_fault_marks(chart, s, series_colour(s), x_axis, y_axis, y_axis->min());
     }
     set_x_range(x_axis);
     // Zooming moves the axes; the items follow on the next paint.
-    for (QAbstractAxis* axis : {x_axis, static_cast<QAbstractAxis*>(y_axis)}) {
-        if (auto* value = qobject_cast<QValueAxis*>(axis)) {
-            connect(value, &QValueAxis::rangeChanged, chart, [chart] { chart->update(); });
-        } else if (auto* time = qobject_cast<QDateTimeAxis*>(axis)) {
-            connect(time, &QDateTimeAxis::rangeChanged, chart, [chart] { chart->update(); });
-        }
+    connect(y_axis, &QValueAxis::rangeChanged, chart, [chart] { chart->update(); });
+    if (auto* value = qobject_cast<QValueAxis*>(x_axis)) {
+        connect(value, &QValueAxis::rangeChanged, chart, [chart] { chart->update(); });
+    } else if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
+        connect(time, &QDateTimeAxis::rangeChanged, chart, [chart] { chart->update(); });
     }
 }
 
-void ChartPanel::set_x_range(QAbstractAxis* x_axis) const {
+void ChartPanel::add_fault_marks(QChart* chart, std::size_t field, const QColor& colour,
+                                 QAbstractAxis* x_axis, QAbstractAxis* y_axis, double foot) {
+    const SeriesSource source{chart_xs_, data_->order, data_->temperatures[field], data_->faults,
+                              static_cast<unsigned>(field)};
+    auto* marks = new QScatterSeries;
+    marks->setName(qt_text(kTemperatureFields[field]) + QStringLiteral(" falha"));
+    marks->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+    marks->setMarkerSize(11);
+    marks->setColor(colour);
+    marks->setBorderColor(QColor(200, 0, 0));
+    for (const PlotPoint& p : view::fault_marks(source, settings_.columns)) {
+        marks->append(p.x, std::isnan(p.y) ? foot : p.y);
+    }
+    chart->addSeries(marks);
+    marks->attachAxis(x_axis);
+    marks->attachAxis(y_axis);
+    marks_[qt_text(kTemperatureFields[field])] = marks;
+}
+
+void ChartPanel::build_relay_chart() {
+    QChart* chart = relay_chart();
+    chart->legend()->setVisible(false);
+    QAbstractAxis* x_axis = new_x_axis(true);
+    QAbstractAxis* lane_axis = make_lane_axis();
+    chart->addAxis(x_axis, Qt::AlignBottom);
+    chart->addAxis(lane_axis, Qt::AlignLeft);
+    chart->setTitle(empty() ? QString() : QStringLiteral("Relés ativos"));
     if (empty()) {
         return;
     }
-    const double first = chart_xs_.front();
-    const double last = chart_xs_.back();
-    if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
-        time->setRange(
-            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
-            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::max(last, first + 1000))));
-    } else {
-        x_axis->setRange(first, std::max(last, first + 1));
-    }
+    add_relay_lanes(chart, *data_, chart_xs_, settings_.columns, x_axis, lane_axis);
+    set_x_range(x_axis);
 }
 
 std::vector<Polyline> ChartPanel::pieces(const QString& name) const {
     const auto found = items_.find(name);
     return found == items_.end() ? std::vector<Polyline>{} : found->second->pieces();
+}
+
+std::vector<QPointF> ChartPanel::fault_marks(const QString& name) const {
+    const auto found = marks_.find(name);
+    if (found == marks_.end()) {
+        return {};
+    }
+    const auto points = found->second->points();
+    return {points.begin(), points.end()};
 }
 
 std::optional<std::size_t> ChartPanel::record_at(QChartView* view, QPoint pos) const {
@@ -235,17 +278,14 @@ std::optional<std::size_t> ChartPanel::record_at(QChartView* view, QPoint pos) c
     QChart* chart = view->chart();
     const QPointF in_chart = chart->mapFromScene(view->mapToScene(pos));
     const auto anchor = anchors_.find(chart);
-    if (!chart->plotArea().contains(in_chart) || anchor == anchors_.end()) {
+    QXYSeries* reference = anchor != anchors_.end() ? anchor->second : nullptr;
+    if (reference == nullptr && !chart->series().isEmpty()) {
+        reference = qobject_cast<QXYSeries*>(chart->series().front());
+    }
+    if (!chart->plotArea().contains(in_chart)) {
         return std::nullopt;
     }
-    const double x = chart->mapToValue(in_chart, anchor->second).x();
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < chart_xs_.size(); ++i) {
-        if (std::abs(chart_xs_[i] - x) < std::abs(chart_xs_[best] - x)) {
-            best = i;
-        }
-    }
-    return best;
+    return nearest_record(chart_xs_, chart->mapToValue(in_chart, reference).x());
 }
 
 bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -261,7 +301,8 @@ bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (const auto record = record_at(view, mouse->position().toPoint())) {
-            show_tip(*record, mouse->globalPosition());
+            QToolTip::showText(mouse->globalPosition().toPoint(), record_tip(*data_, *record),
+                               this);
         } else {
             QToolTip::hideText();
         }
@@ -280,99 +321,12 @@ bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void ChartPanel::build_relay_chart() {
-    QChart* chart = relay_chart();
-    chart->legend()->setVisible(false);
-    QAbstractAxis* x_axis = make_x_axis();
-    auto* y_axis = new QCategoryAxis;
-    y_axis->setRange(0, kRelayCount);
-    y_axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
-    QFont small = y_axis->labelsFont();
-    small.setPointSizeF(7);
-    y_axis->setLabelsFont(small);
-    y_axis->setTruncateLabels(false);
-    for (int relay = 0; relay < kRelayCount; ++relay) {
-        y_axis->append(QStringLiteral("RL%1").arg(relay + 1), relay + 1);
-    }
-    chart->addAxis(x_axis, Qt::AlignBottom);
-    chart->addAxis(y_axis, Qt::AlignLeft);
-    chart->setTitle(empty() ? QString() : QStringLiteral("Relés ativos"));
-    if (empty()) {
-        return;
-    }
-    // Each lane is a band that is full height while the relay is active and flat otherwise:
-    // one area per relay however often it switches.
-    for (int relay = 0; relay < kRelayCount; ++relay) {
-        auto* upper = new QLineSeries;
-        auto* lower = new QLineSeries;
-        const double base = relay + 0.1;
-        const double top = relay + 0.9;
-        // Thinned like the lines: a column of the chart shows the relay active when any of its
-        // records does, so a lane never costs more points than the chart has columns.
-        const std::size_t count = data_->size();
-        const std::size_t per_column =
-            std::max<std::size_t>(1, (count + settings_.columns - 1) / settings_.columns);
-        bool on = false;
-        for (std::size_t start = 0; start < count; start += per_column) {
-            bool now = false;
-            for (std::size_t i = start; i < std::min(count, start + per_column) && !now; ++i) {
-                now = (data_->relays[i] & (1U << static_cast<unsigned>(relay))) != 0;
-            }
-            const double x = chart_xs_[start];
-            if (start == 0 || now != on) {
-                upper->append(x, on ? top : base);
-                upper->append(x, now ? top : base);
-                on = now;
-            }
-        }
-        upper->append(chart_x(data_->size() - 1), on ? top : base);
-        lower->append(chart_x(0), base);
-        lower->append(chart_x(data_->size() - 1), base);
-        auto* area = new QAreaSeries(upper, lower);
-        area->setName(QStringLiteral("RL%1").arg(relay + 1));
-        area->setColor(kPalette[static_cast<std::size_t>(relay)]);
-        area->setBorderColor(kPalette[static_cast<std::size_t>(relay)]);
-        chart->addSeries(area);
-        area->attachAxis(x_axis);
-        area->attachAxis(y_axis);
-    }
-    set_x_range(x_axis);
-}
-
-void ChartPanel::link_x_axes() {
-    // Zooming any chart in time zooms the others the same, so the lanes line up with the lines.
-    const auto x_axis_of = [](QChart* chart) { return chart->axes(Qt::Horizontal).value(0); };
-    std::array<QChart*, 3> charts{temperature_chart(), differential_chart(), relay_chart()};
-    for (QChart* source : charts) {
-        QAbstractAxis* from = x_axis_of(source);
-        for (QChart* target : charts) {
-            if (target == source) {
-                continue;
-            }
-            QAbstractAxis* to = x_axis_of(target);
-            if (auto* time = qobject_cast<QDateTimeAxis*>(from)) {
-                connect(time, &QDateTimeAxis::rangeChanged, to,
-                        [to](const QDateTime& min, const QDateTime& max) {
-                            auto* other = qobject_cast<QDateTimeAxis*>(to);
-                            if (other != nullptr && (other->min() != min || other->max() != max)) {
-                                other->setRange(min, max);
-                            }
-                        });
-            } else if (auto* value = qobject_cast<QValueAxis*>(from)) {
-                connect(value, &QValueAxis::rangeChanged, to, [to](qreal min, qreal max) {
-                    auto* other = qobject_cast<QValueAxis*>(to);
-                    if (other != nullptr && (other->min() != min || other->max() != max)) {
-                        other->setRange(min, max);
-                    }
-                });
-            }
-        }
-    }
-}
-
 void ChartPanel::set_series_visible(const QString& name, bool visible) {
     if (const auto item = items_.find(name); item != items_.end()) {
         item->second->setVisible(visible);
+    }
+    if (const auto marks = marks_.find(name); marks != marks_.end()) {
+        marks->second->setVisible(visible);
     }
     if (auto box = toggle_by_name_.find(name); box != toggle_by_name_.end()) {
         box->second->setChecked(visible);
@@ -421,23 +375,6 @@ void ChartPanel::mark_record(std::size_t record) {
         marker->setVisible(false);
     }
     marker_ = line;
-}
-
-void ChartPanel::show_tip(std::size_t record, const QPointF& where) {
-    QString text = QStringLiteral("Registro %1").arg(record + 1);
-    for (std::size_t s = 0; s < kTemperatureFields.size(); ++s) {
-        const double v = data_->temperatures[s][record];
-        if (!std::isnan(v)) {
-            text += QStringLiteral("\n%1: %2").arg(qt_text(kTemperatureFields[s])).arg(v);
-        }
-    }
-    for (std::size_t s = 0; s < kDifferentialFields.size(); ++s) {
-        const double v = data_->differentials[s][record];
-        if (!std::isnan(v)) {
-            text += QStringLiteral("\n%1: %2").arg(qt_text(kDifferentialFields[s])).arg(v);
-        }
-    }
-    QToolTip::showText(where.toPoint(), text, this);
 }
 
 } // namespace zklog::view

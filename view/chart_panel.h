@@ -45,6 +45,10 @@ public:
     void set_series_visible(const QString& name, bool visible);
     // The pieces of line drawn for one field (empty when no record holds it).
     std::vector<Polyline> pieces(const QString& name) const;
+    // The fault marks drawn for one field.
+    std::vector<QPointF> fault_marks(const QString& name) const;
+    // Whether the numbers written by faulty sensors are drawn as values too.
+    void set_raw_values_shown(bool shown);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,10 +70,10 @@ signals:
 private:
     void build_line_chart(QChart* chart, std::span<const std::string_view> names,
                           std::span<const std::vector<double>> values, const QString& title);
+    void add_fault_marks(QChart* chart, std::size_t field, const QColor& colour,
+                         QAbstractAxis* x_axis, QAbstractAxis* y_axis, double foot);
     void build_relay_chart();
-    QAbstractAxis* make_x_axis() const;
-    void link_x_axes();
-    void show_tip(std::size_t record, const QPointF& where);
+    QAbstractAxis* new_x_axis(bool labelled) const;
     void set_x_range(QAbstractAxis* x_axis) const;
     std::optional<std::size_t> record_at(QChartView* view, QPoint pos) const;
     double chart_x(std::size_t record) const;
@@ -83,7 +87,12 @@ private:
     QChartView* differential_view_ = nullptr;
     QChartView* relay_view_ = nullptr;
     std::vector<double> chart_xs_; // each record's place on the x axis, as the axis counts
+    double x_low_ = 0;             // the earliest and the latest of them
+    double x_high_ = 0;
     std::map<QString, GapLineItem*> items_;
+    std::map<QString, QXYSeries*> marks_;
+    QCheckBox* raw_toggle_ = nullptr;
+    bool raw_shown_ = false;
     std::map<QChart*, QXYSeries*> anchors_;
     QPoint press_;
     std::map<QString, QCheckBox*> toggle_by_name_;

@@ -72,6 +72,19 @@ const ScanCase kScanCases[] = {
      1,
      "",
      "address 5: exception reply"},
+    {"RelayAtTheTopOfTheRange",
+     {"--generate", "5", "--address", "247", "--pointer", "99"},
+     {"--from", "240", "--to", "247"},
+     0,
+     "247 99\n",
+     ""},
+    // The addresses after a lost port were never asked: the relay at 3 is not there to report.
+    {"PortLostMidScanIsAFailure",
+     {"--generate", "5", "--pointer", "99", "--hangup-after", "1", "--relay", "3:20"},
+     {"--from", "1", "--to", "12"},
+     1,
+     "1 99\nErro ao ler o LOG\n",
+     ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lines, ScanTest, ::testing::ValuesIn(kScanCases),
@@ -80,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, ScanTest, ::testing::ValuesIn(kScanCases),
 TEST(ScanArguments, ARangeUpsideDownOrOutsideModbusIsAUsageError) {
     test::TempDir dir;
     for (const auto& range : std::vector<std::vector<std::string>>{
-             {"--from", "10", "--to", "5"}, {"--to", "248"}, {"--from", "0"}}) {
+             {"--from", "10", "--to", "5"}, {"--to", "248"}, {"--from", "0"}, {"--baud", "1234"}}) {
         std::vector<std::string> args{"scan", "--port", dir.file("no-port").string()};
         args.insert(args.end(), range.begin(), range.end());
         EXPECT_EQ(run_cli(dir, args).exit_code, 2) << range[1];
@@ -95,7 +108,7 @@ TEST(ScanLineSettings, NoWaitForLateRepliesAndTheScansOwnTimeout) {
     BusScanSettings scan;
     scan.timeout = std::chrono::milliseconds(70);
     const auto settings = scan_line_settings(line, scan);
-    EXPECT_EQ(settings.late_reply_window.count(), 0);
+    EXPECT_FALSE(settings.await_late_replies);
     EXPECT_EQ(settings.response_timeout.count(), 70);
     EXPECT_EQ(settings.baud, 19200);
 }

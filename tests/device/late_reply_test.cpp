@@ -1,4 +1,4 @@
-// When a late reply may still come, and what the next request does about it.
+// Which replies a timed-out request still owes, and what the next request does about them.
 #include "device/late_reply.h"
 
 #include <gtest/gtest.h>
@@ -7,47 +7,47 @@ namespace zklog::device {
 namespace {
 
 using namespace std::chrono_literals;
-using Before = LateReplyWindow::Before;
+using Before = OwedReplies::Before;
 
 const ReadRequest kPointer{1, 1024, 1};
 const ReadRequest kRecord{1, 2000, 10};
-const LateReplyWindow::Clock::time_point t0{};
+const OwedReplies::Clock::time_point t0{};
 
-TEST(LateReplyWindow, OpensOnlyAfterATimeoutAndClosesOneLateWindowAfterIt) {
-    LateReplyWindow window(500ms, 500ms);
-    EXPECT_EQ(window.before(kRecord, t0), Before::Send);
-    window.answered(t0);
-    EXPECT_EQ(window.before(kRecord, t0 + 1ms), Before::Send) << "a healthy line never waits";
+TEST(OwedReplies, OwedFromATimeoutUntilOneLateWindowPastTheResponseTimeout) {
+    OwedReplies owed(500ms, 500ms);
+    EXPECT_EQ(owed.before(kRecord, t0), Before::Send) << "a healthy line never waits";
 
-    window.timed_out(kPointer, t0);
-    EXPECT_EQ(window.before(kPointer, t0 + 500ms), Before::SendKeepingInput);
-    EXPECT_EQ(window.before(kRecord, t0 + 500ms), Before::AwaitLateReply);
-    EXPECT_EQ(window.deadline(), t0 + 1000ms);
-    EXPECT_EQ(window.before(kRecord, t0 + 1000ms), Before::Send);
-    EXPECT_FALSE(window.open());
+    owed.unanswered(kPointer, t0);
+    EXPECT_EQ(owed.before(kPointer, t0 + 500ms), Before::SendKeepingInput);
+    EXPECT_EQ(owed.before(kRecord, t0 + 500ms), Before::AwaitOwed);
+    EXPECT_EQ(owed.last_deadline(), t0 + 1000ms);
+    EXPECT_EQ(owed.before(kRecord, t0 + 1000ms), Before::Send);
+    EXPECT_EQ(owed.owed(), 0u);
 }
 
-TEST(LateReplyWindow, RetryAnsweredLeavesTheOtherReplyToWaitFor) {
-    LateReplyWindow window(500ms, 500ms);
-    window.timed_out(kPointer, t0);
-    window.answered(t0 + 500ms);
-    EXPECT_EQ(window.before(kRecord, t0 + 530ms), Before::AwaitLateReply);
-    EXPECT_EQ(window.deadline(), t0 + 1000ms);
-    window.settled();
-    EXPECT_EQ(window.before(kRecord, t0 + 530ms), Before::Send);
+// Both the pointer read and its retry answered late: the retry takes the first request's reply
+// and still owes its own, which the next other request must let pass.
+TEST(OwedReplies, RetryAnsweredByAnEarlierReplyStillOwesItsOwn) {
+    OwedReplies owed(500ms, 500ms);
+    owed.unanswered(kPointer, t0);
+    owed.reply_came_while_owed(kPointer, t0 + 500ms);
+    EXPECT_EQ(owed.owed(), 1u);
+    EXPECT_EQ(owed.before(kRecord, t0 + 830ms), Before::AwaitOwed);
+    EXPECT_EQ(owed.last_deadline(), t0 + 1500ms);
 
-    // Five silent attempts, the sixth answered: the window runs from the last attempt.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        window.timed_out(kPointer, t0 + attempt * 500ms);
-    }
-    window.answered(t0 + 2500ms);
-    EXPECT_EQ(window.deadline(), t0 + 3000ms);
+    // Two owed replies of different requests: the other request waits for the later one.
+    owed.unanswered(kRecord, t0 + 600ms);
+    EXPECT_EQ(owed.before(kPointer, t0 + 700ms), Before::AwaitOwed);
+    EXPECT_EQ(owed.last_deadline(), t0 + 1600ms);
+    EXPECT_TRUE(owed.any_owed(t0 + 1500ms)) << "the record read's reply is owed until 1600 ms";
+    EXPECT_EQ(owed.before(kRecord, t0 + 1500ms), Before::SendKeepingInput);
+    EXPECT_EQ(owed.before(kRecord, t0 + 1600ms), Before::Send);
 }
 
-TEST(LateReplyWindow, ZeroWindowNeverWaits) {
-    LateReplyWindow window(100ms, 0ms);
-    window.timed_out({7, 1024, 1}, t0);
-    EXPECT_EQ(window.before({8, 1024, 1}, t0 + 100ms), Before::Send);
+TEST(OwedReplies, NoLateWindowOwesNothing) {
+    OwedReplies owed(100ms, 0ms);
+    owed.unanswered({7, 1024, 1}, t0);
+    EXPECT_EQ(owed.before({8, 1024, 1}, t0 + 100ms), Before::Send);
 }
 
 } // namespace

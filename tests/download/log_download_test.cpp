@@ -188,6 +188,24 @@ TEST_F(DownloadTest, SixFailedPointerReadsLeaveEverythingAsItWas) {
     EXPECT_TRUE(procedure_.PortaAberta());
 }
 
+// A stop asked for while the pointer is being read (Ctrl-C, the window closed): while it is still
+// asked for (attempt 0 failed) or once it has been read (attempt 2): the table keeps the
+// previous download's rows.
+class StopAtPointer : public DownloadTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopAtPointer, KeepsThePreviousRows) {
+    const int stop_at = GetParam();
+    save_previous_rows(2);
+    serve_generated(3, {"--fail-pointer", "2"});
+    ui_.stop_at_pointer = [stop_at](int attempt) { return attempt == stop_at; };
+    EXPECT_EQ(run(), DownloadResult::Stopped);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(trace().size(), static_cast<std::size_t>(stop_at) + 1);
+    EXPECT_EQ(rows().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Attempts, StopAtPointer, ::testing::Values(0, 2));
+
 TEST_F(DownloadTest, EmptyLogKeepsThePreviousRows) {
     save_previous_rows(3);
     serve_generated(5, {"--pointer", "0"});

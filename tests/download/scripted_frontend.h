@@ -37,6 +37,10 @@ public:
                       std::string_view title) override;
     void set_start_enabled(bool enabled) override { start_enabled = enabled; }
     bool yield() override;
+    // Asked after each log pointer attempt, with the attempt's number (from 0).
+    std::function<bool(int)> stop_at_pointer;
+    int pointer_attempts = 0;
+    bool asked_to_stop() override { return stop_at_pointer && stop_at_pointer(pointer_attempts++); }
     std::string port_text() override { return port; }
     std::string address_text() override { return address; }
     bool read_up_to_pointer() override { return up_to_pointer; }

@@ -10,6 +10,7 @@
 #include "device/serial_settings.h"
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -33,8 +34,7 @@ using zklog::device::DeviceLink;
 constexpr std::uint32_t kFirstRegister = 2000;
 constexpr std::array<std::uint32_t, 4> kDownloadCounts{1, 7, 8, 10};
 constexpr std::size_t kRequestBytes = 8; // slave, 0x03, register, count, CRC
-// Far longer than the responder ever needs, short enough that a request the link never sent
-// is noticed.
+// Far longer than a read with its retries and waits ever takes: a bound on a stuck link.
 constexpr int kRequestWaitMs = 2000;
 
 [[noreturn]] void fail(const char* what) {
@@ -65,8 +65,6 @@ struct Bench {
         zklog::device::SerialSettings s;
         s.response_timeout = std::chrono::milliseconds(20);
         s.byte_timeout = std::chrono::milliseconds(5);
-        // In scale with the timeout: a read after a silent one waits this long at most.
-        s.late_reply_window = std::chrono::milliseconds(20);
         return s;
     }
 
@@ -104,33 +102,39 @@ void drain(int fd) {
     }
 }
 
-// The relay's side of one exchange: takes the whole request off the master, then answers.
-std::vector<std::uint8_t> respond(int master, modbus_t* sealer, std::span<const std::uint8_t> reply,
-                                  bool seal) {
+// The relay's side of one read: takes each whole request off the master and answers it, the
+// retries of a garbled reply included, until the link is done with the read.
+std::vector<std::vector<std::uint8_t>> respond(int master, modbus_t* sealer,
+                                               std::span<const std::uint8_t> reply, bool seal,
+                                               const std::atomic<bool>& done) {
+    std::vector<std::vector<std::uint8_t>> requests;
     std::vector<std::uint8_t> request;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestWaitMs);
-    while (request.size() < kRequestBytes && std::chrono::steady_clock::now() < deadline) {
+    while (!done && std::chrono::steady_clock::now() < deadline) {
         pollfd pfd{master, POLLIN, 0};
-        if (poll(&pfd, 1, 10) <= 0) {
+        if (poll(&pfd, 1, 1) <= 0) {
             continue;
         }
         std::array<std::uint8_t, kRequestBytes> buffer{};
         const ssize_t got = read(master, buffer.data(), kRequestBytes - request.size());
-        if (got > 0) {
-            request.insert(request.end(), buffer.begin(), buffer.begin() + got);
+        if (got <= 0) {
+            continue;
         }
+        request.insert(request.end(), buffer.begin(), buffer.begin() + got);
+        if (request.size() < kRequestBytes) {
+            continue;
+        }
+        const bool sealable = reply.size() >= 2 && reply.size() <= MODBUS_MAX_PDU_LENGTH + 1;
+        if (seal && sealable) {
+            (void)modbus_send_raw_request(sealer, reply.data(), static_cast<int>(reply.size()));
+        } else if (!reply.empty()) {
+            (void)write(master, reply.data(), reply.size());
+        }
+        requests.push_back(std::move(request));
+        request.clear();
     }
-    if (request.size() < kRequestBytes) {
-        return request;
-    }
-    const bool sealable = reply.size() >= 2 && reply.size() <= MODBUS_MAX_PDU_LENGTH + 1;
-    if (seal && sealable) {
-        (void)modbus_send_raw_request(sealer, reply.data(), static_cast<int>(reply.size()));
-    } else if (!reply.empty()) {
-        (void)write(master, reply.data(), reply.size());
-    }
-    return request;
+    return requests;
 }
 
 void check_request(const std::vector<std::uint8_t>& request, std::uint32_t address,
@@ -195,12 +199,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     drain(b.master);
     drain(b.slave);
 
-    std::vector<std::uint8_t> request;
-    std::thread relay([&] { request = respond(b.master, b.sealer, reply, seal); });
+    std::vector<std::vector<std::uint8_t>> requests;
+    std::atomic<bool> done{false};
+    std::thread relay([&] { requests = respond(b.master, b.sealer, reply, seal, done); });
     const std::uint32_t result = b.link.modbus_rd(address, kFirstRegister, count);
+    done = true;
     relay.join();
 
-    check_request(request, address, count);
+    if (requests.empty() || requests.size() > DeviceLink::kGarbledRetries + 1) {
+        fail("the read was not asked once, or was asked more often than its retries allow");
+    }
+    for (const auto& request : requests) {
+        check_request(request, address, count);
+    }
     if (result == DeviceLink::kReadOk) {
         check_success(b.link, reply, count);
     } else if (result == DeviceLink::kReadFailed) {

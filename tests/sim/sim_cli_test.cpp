@@ -20,7 +20,8 @@ struct RunResult {
 };
 
 RunResult run_sim(const std::string& args) {
-    const std::string command = std::string(ZKLOG_SIM_PATH) + " " + args + " 2>&1";
+    // The edge-word records, which the cases compare with generate_records.
+    const std::string command = std::string(ZKLOG_SIM_PATH) + " --edge-words " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         throw std::runtime_error("cannot run " + command);
@@ -159,7 +160,7 @@ TEST(SimInputFaults, MalformedOptionValues) {
         {"--generate 3 --exception-request 0x10", "--exception-request: '0x10'"},
         {"--generate 3 --bad-crc x", "--bad-crc: 'x' is not a whole number"},
         {"--generate 3 --late-request 1 --late-ms -3", "--late-ms: '-3' is not a whole number"},
-        {"--generate 3 --late-ms 5", "--late-ms requires --late-request"},
+        {"--generate 3 --late-ms 5", "--late-ms needs --late-request or --chaos"},
         {"--image ''", "--image: empty file name"},
         {"--generate 3 --write-image ''", "--write-image: empty file name"},
         {"--generate 3 --trace ''", "--trace: empty file name"},

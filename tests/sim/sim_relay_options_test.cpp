@@ -27,7 +27,7 @@ protected:
     static device::SerialSettings quick_line() {
         device::SerialSettings line;
         line.response_timeout = std::chrono::milliseconds(150);
-        line.late_reply_window = std::chrono::milliseconds(0);
+        line.await_late_replies = false;
         return line;
     }
 

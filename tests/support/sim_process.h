@@ -13,7 +13,9 @@ namespace zklog::test {
 class SimProcess {
 public:
     // Starts zklog-sim with `args` and waits up to 5 s for the pty path it prints first.
-    // Throws std::runtime_error (failing the test with the reason) if none comes.
+    // Throws std::runtime_error (failing the test with the reason) if none comes. A generated
+    // log is the edge-word one (--edge-words) unless `args` ask for the believable one's
+    // --wrapped.
     explicit SimProcess(std::vector<std::string> args);
     // Stops the simulator if still running.
     ~SimProcess();

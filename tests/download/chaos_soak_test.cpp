@@ -1,0 +1,172 @@
+// Whatever a bad line and a busy relay do, a saved row is the relay's record: for many seeds of
+// zklog-sim's random line (replies late, twice, after noise, with a bad CRC, cut short or not
+// at all), a download either completes with every row exactly the record it stands for, or ends
+// with its failure message and rows that are an exact prefix of the records. ZKLOG_SOAK_SEEDS
+// sets how many seeds a mode runs (`make check` runs many more than `make test`).
+#include "download/block_reads.h"
+#include "download/log_download.h"
+#include "download/messages.h"
+#include "sim/fault_plan.h"
+#include "sim/record_generator.h"
+#include "sim/request_trace.h"
+#include "tests/download/generated_rows.h"
+#include "tests/download/scripted_frontend.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace zklog::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRecords = 12;
+// From a line that spoils one request in fifty, on which most downloads complete, to one that
+// spoils every third, on which few get far.
+int chaos_percent(std::uint32_t seed) {
+    constexpr std::array<int, 4> kPercents{2, 5, 15, 35};
+    return kPercents[seed % kPercents.size()];
+}
+// The line runs ten times faster than the default, so that many seeds fit in seconds; a late
+// reply comes at most just inside the late window that timeout gives.
+constexpr auto kResponseTimeout = 100ms;
+constexpr int kLateMs = 190;
+
+device::SerialSettings soak_line() {
+    device::SerialSettings line;
+    line.response_timeout = kResponseTimeout;
+    line.byte_timeout = 20ms;
+    return line;
+}
+
+int seeds_per_mode() {
+    const char* text = std::getenv("ZKLOG_SOAK_SEEDS");
+    return text != nullptr ? std::max(1, std::atoi(text)) : 12;
+}
+
+enum class Mode { RecordByRecord, Fast };
+
+class ChaosSoak : public ::testing::TestWithParam<Mode> {
+protected:
+    ChaosSoak() {
+        records_ = sim::generate_records(image_, kRecords, 77);
+        image_file_ = write_image_file(dir_, image_);
+    }
+
+    // One download on a fresh file against the line of `seed`; returns what the run showed.
+    void soak(std::uint32_t seed) {
+        const auto db = dir_.file("seed" + std::to_string(seed) + ".db");
+        const auto trace = dir_.file("seed" + std::to_string(seed) + ".trace");
+        store::create_database(db);
+        store::LogDatabase database(db);
+        SimProcess sim({"--image", image_file_, "--trace", trace.string(), "--chaos",
+                        std::to_string(seed), "--chaos-percent",
+                        std::to_string(chaos_percent(seed)), "--late-ms", std::to_string(kLateMs)});
+        device::DeviceLink link(soak_line());
+        download::BlockReads blocks(link);
+        std::optional<download::LogDownload> procedure;
+        if (GetParam() == Mode::Fast) {
+            procedure.emplace(link, database, blocks);
+        } else {
+            procedure.emplace(link, database);
+        }
+        ScriptedFrontend ui;
+        ui.port = sim.pty();
+        const auto begin = Clock::now();
+        const auto result = procedure->run(ui);
+        longest_ = std::max(longest_, Clock::now() - begin);
+        sim.stop();
+
+        ASSERT_EQ(ui.messages.size(), 1u);
+        const auto saved = read_log_rows(db);
+        if (result == download::DownloadResult::Completed) {
+            ++completed_;
+            EXPECT_EQ(ui.messages[0].text, download::kMsgCompleted);
+            EXPECT_EQ(saved.size(), records_.size());
+        } else {
+            EXPECT_EQ(ui.messages[0].text, download::kMsgReadFailed);
+            EXPECT_LE(saved.size(), records_.size());
+        }
+        for (std::size_t i = 0; i < saved.size() && i < records_.size(); ++i) {
+            SCOPED_TRACE("row " + std::to_string(i));
+            expect_row_matches(saved[i], records_[i]);
+        }
+        count_faults(seed, sim::read_trace(trace));
+    }
+
+    // The faults the seed's line gave the requests this run made, drawn again as zklog-sim drew
+    // them: the soak says what it covered.
+    void count_faults(std::uint32_t seed, const std::vector<sim::TraceEntry>& requests) {
+        sim::FaultPlan plan;
+        plan.chaos_seed = seed;
+        plan.chaos_percent = chaos_percent(seed);
+        plan.late_delay = std::chrono::milliseconds(kLateMs);
+        sim::FaultState line(plan);
+        for (const auto& request : requests) {
+            const auto d = line.decide(request.request, 0x03, 2000);
+            if (HasFailure()) {
+                // The line as it was, for whoever looks into the failure.
+                std::printf("request %llu: %u words at %u%s%s%s%s%s%s late %lld ms\n",
+                            static_cast<unsigned long long>(request.request), request.count,
+                            request.first_register, d.answer ? "" : " silent",
+                            d.twice ? " twice" : "", d.noise_before ? " noise" : "",
+                            d.corrupt ? " corrupt" : "", d.truncated ? " cut" : "",
+                            request.count > 0 ? "" : "",
+                            static_cast<long long>(d.extra_delay.count()));
+            }
+            faults_["late"] += d.extra_delay > 0ms ? 1 : 0;
+            faults_["twice"] += d.twice ? 1 : 0;
+            faults_["noise"] += d.noise_before ? 1 : 0;
+            faults_["corrupt"] += d.corrupt ? 1 : 0;
+            faults_["cut short"] += d.truncated ? 1 : 0;
+            faults_["silent"] += d.answer ? 0 : 1;
+        }
+        requests_ += requests.size();
+    }
+
+    TempDir dir_;
+    sim::RelayImage image_;
+    std::vector<sim::GeneratedRecord> records_;
+    std::string image_file_;
+    std::map<std::string, int> faults_;
+    std::size_t requests_ = 0;
+    int completed_ = 0;
+    Clock::duration longest_{};
+};
+
+TEST_P(ChaosSoak, EverySavedRowIsTheRelaysRecord) {
+    const int seeds = seeds_per_mode();
+    for (int seed = 1; seed <= seeds && !HasFailure(); ++seed) {
+        SCOPED_TRACE("zklog-sim --chaos " + std::to_string(seed));
+        soak(static_cast<std::uint32_t>(seed));
+    }
+    std::string summary = std::to_string(seeds) + " seeds, " + std::to_string(completed_) +
+                          " completed, " + std::to_string(requests_) + " requests;";
+    for (const auto& [kind, count] : faults_) {
+        summary += " " + kind + " " + std::to_string(count);
+        RecordProperty(kind, count);
+    }
+    summary +=
+        "; longest run " +
+        std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(longest_).count()) +
+        " ms";
+    RecordProperty("summary", summary);
+    std::printf("%s\n", summary.c_str());
+    EXPECT_GT(completed_, 0) << "no seed let a download complete: the soak checks too little";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ChaosSoak, ::testing::Values(Mode::RecordByRecord, Mode::Fast),
+                         [](const auto& info) {
+                             return info.param == Mode::Fast ? "Fast" : "RecordByRecord";
+                         });
+
+} // namespace
+} // namespace zklog::test

@@ -1,0 +1,156 @@
+// Round ticks, time placement on clock-change days, fault marks and flags, without widgets.
+#include "view/chart_axes.h"
+#include "view/reading_series.h"
+#include "view/sensor_faults.h"
+#include "view/wall_clock.h"
+
+#include <QDateTime>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace zklog::view {
+namespace {
+
+bool is_round(double step) {
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+    return std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+           std::abs(mantissa - 5) < 1e-9;
+}
+
+TEST(RoundStep, IsOneTwoOrFiveTimesAPowerOfTenAndFits) {
+    std::mt19937 random(18);
+    std::uniform_real_distribution<double> exponent(-3, 5);
+    for (int i = 0; i < 2000; ++i) {
+        const double span = std::pow(10.0, exponent(random));
+        const int max_ticks = 2 + static_cast<int>(random() % 9);
+        const double step = round_step(span, max_ticks);
+        ASSERT_TRUE(is_round(step)) << span << " " << max_ticks << " -> " << step;
+        EXPECT_LE(span / step, max_ticks * (1 + 1e-9)) << span << " " << max_ticks;
+        // Not needlessly coarse: the next smaller round step would not fit.
+        EXPECT_GT(span / step, max_ticks / 5.0 * (1 - 1e-9)) << span << " " << max_ticks;
+    }
+}
+
+// The process's zone for one test: Qt reads TZ for local time.
+class ZoneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* before = std::getenv("TZ");
+        had_ = before != nullptr;
+        before_ = had_ ? before : "";
+        setenv("TZ", "Europe/Lisbon", 1);
+        tzset();
+    }
+    void TearDown() override {
+        if (had_) {
+            setenv("TZ", before_.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    bool had_ = false;
+    std::string before_;
+};
+
+long long seconds_since_2000(int year, int month, int day, int hour, int minute) {
+    const QDateTime utc(QDate(year, month, day), QTime(hour, minute), Qt::UTC);
+    return (utc.toMSecsSinceEpoch() -
+            QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch()) /
+           1000;
+}
+
+TEST_F(ZoneTest, StampsKeepTheirWallClockReadingOnClockChangeDays) {
+    WallClock clock;
+    // The clocks go forward at 01:00 on 31/3/2024 and back at 02:00 on 27/10/2024 in Lisbon;
+    // the stamps before the change on those days are looked up first, as a log reads them.
+    const std::array<std::array<int, 5>, 8> stamps{{{2024, 3, 31, 0, 30},
+                                                    {2024, 3, 31, 12, 0},
+                                                    {2024, 3, 31, 23, 59},
+                                                    {2024, 10, 27, 0, 15},
+                                                    {2024, 10, 27, 9, 45},
+                                                    {2024, 10, 27, 23, 0},
+                                                    {2024, 7, 1, 13, 5},
+                                                    {2024, 1, 1, 6, 0}}};
+    for (const auto& s : stamps) {
+        const qint64 msecs = clock.msecs(seconds_since_2000(s[0], s[1], s[2], s[3], s[4]));
+        const QDateTime shown = QDateTime::fromMSecsSinceEpoch(msecs);
+        EXPECT_EQ(shown.date(), QDate(s[0], s[1], s[2]));
+        EXPECT_EQ(shown.time(), QTime(s[3], s[4])) << s[1] << "/" << s[2];
+    }
+}
+
+TEST_F(ZoneTest, TimeTicksFallOnRoundLocalTimes) {
+    const qint64 low = QDateTime(QDate(2024, 3, 29), QTime(7, 13)).toMSecsSinceEpoch();
+    for (const int days : {0, 1, 3, 9, 40}) {
+        const qint64 high = low + (days * 24LL + 5) * 3600 * 1000;
+        const TimeTicks ticks = round_time_ticks(low, high, 8);
+        EXPECT_LE(ticks.first, low);
+        EXPECT_GE(ticks.last, high);
+        EXPECT_LE(ticks.count, 9);
+        const QDateTime first = QDateTime::fromMSecsSinceEpoch(ticks.first);
+        EXPECT_EQ(first.time().minute(), 0) << days;
+        if (days >= 3) {
+            EXPECT_EQ(first.time(), QTime(0, 0)) << days;
+        }
+    }
+}
+
+TEST(FaultyReadings, NameTheFlaggedSensorsOfEachChannel) {
+    EXPECT_EQ(faulty_readings("", ""), 0);
+    // "RTD" is the RTD board, not a sensor of its own; TC2 has no field on the first channel.
+    EXPECT_EQ(faulty_readings("| RTD| TC2| SUP", ""), 0);
+    EXPECT_EQ(faulty_readings("| TC1| RTD1", ""), (1U << 0) | (1U << 2));
+    EXPECT_EQ(faulty_readings("| RTD2", "| ZKA| RTD1| RTD2"), (1U << 1) | (1U << 4) | (1U << 5));
+    EXPECT_EQ(faulty_readings("", "| TC1| TC2"), (1U << 6) | (1U << 7));
+}
+
+TEST(ReadingSeries, FlaggedReadingsAreMarksNotValuesAndLinesGoInTimeOrder) {
+    // Saved order is not time order: the last record is the earliest.
+    const std::vector<double> x{20, 30, 40, 50, 10};
+    const std::vector<std::size_t> order{4, 0, 1, 2, 3};
+    const std::vector<double> values{61, 3276.7, 3276.7, 63, 60};
+    const std::vector<std::uint16_t> faults{0, 1, 1, 0, 0};
+    const SeriesSource source{x, order, values, faults, 0U};
+
+    const auto pieces = reading_pieces(source, false, 100);
+    ASSERT_EQ(pieces.size(), 2U);
+    ASSERT_EQ(pieces[0].size(), 2U);
+    EXPECT_EQ(pieces[0][0].record, 4U);
+    EXPECT_EQ(pieces[0][1].record, 0U);
+    EXPECT_EQ(pieces[1].front().record, 3U);
+    for (const auto& piece : pieces) {
+        for (const auto& p : piece) {
+            EXPECT_LT(p.y, 100) << "a fault word drawn as a value";
+        }
+    }
+    const auto marks = fault_marks(source, 100);
+    ASSERT_EQ(marks.size(), 2U);
+    EXPECT_EQ(marks[0].x, 30);
+    EXPECT_EQ(marks[0].y, 61); // on the line where it breaks off
+    EXPECT_EQ(marks[1].record, 2U);
+
+    const auto raw = reading_pieces(source, true, 100);
+    ASSERT_EQ(raw.size(), 1U);
+    EXPECT_EQ(raw[0].size(), 5U);
+}
+
+TEST(ReadingSeries, AFieldFaultyFromTheStartWaitsForItsFirstGoodReading) {
+    const std::vector<double> x{1, 2, 3};
+    const std::vector<std::size_t> order{0, 1, 2};
+    const std::vector<double> values{3276.7, 40, 41};
+    const std::vector<std::uint16_t> faults{1U << 3, 0, 0};
+    const auto marks = fault_marks({x, order, values, faults, 3U}, 100);
+    ASSERT_EQ(marks.size(), 1U);
+    EXPECT_EQ(marks[0].y, 40);
+    // Another field's flag puts no mark on this one.
+    EXPECT_TRUE(fault_marks({x, order, values, faults, 0U}, 100).empty());
+}
+
+} // namespace
+} // namespace zklog::view
