@@ -6,8 +6,9 @@
 namespace zklog::store {
 namespace {
 
-// Technicians keep the program in folders named in Portuguese; Windows' narrow path strings
-// are in the ANSI code page, SQLite wants UTF-8.
+// Technicians keep the program in folders named in Portuguese. SQLite takes file names in
+// UTF-8 and the store hands it path::string(), which libstdc++ gives in UTF-8 on Windows too;
+// in the ANSI code page (as other compilers' libraries give it) the file would not be found.
 TEST(DatabaseFileWin, AFolderWithAccentedLettersHoldsTheDatabase) {
     test::TempDir dir;
     const auto folder = dir.path() / std::filesystem::path(u8"Relés de proteção");
