@@ -83,10 +83,9 @@ windows: windows-configure
 # and stopped after: left to start on its own, it holds ctest's output pipes.
 test-windows: build windows
 	cmake --build $(WIN_BUILD_DIR) -j$(JOBS)
-	$(WIN_ENV) wineserver -p </dev/null >/dev/null 2>&1
-	$(WIN_ENV) wine cmd /c exit </dev/null >/dev/null 2>&1
+	scripts/wine-session start $(WIN_BUILD_DIR)
 	cd $(WIN_BUILD_DIR) && $(WIN_ENV) ctest --output-on-failure -j$(JOBS); \
-		status=$$?; $(WIN_ENV) wineserver -k; exit $$status
+		status=$$?; cd $(CURDIR) && scripts/wine-session stop $(WIN_BUILD_DIR); exit $$status
 	scripts/windows-check $(BUILD_DIR) $(WIN_BUILD_DIR)
 	scripts/windows-static-analysis $(WIN_BUILD_DIR)
 
