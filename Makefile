@@ -72,7 +72,8 @@ windows-configure:
 	scripts/install-deps --windows
 	@if [ ! -f $(WIN_BUILD_DIR)/CMakeCache.txt ]; then \
 		cmake -S . -B $(WIN_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-			-DZKLOG_WIN_PREFIX=$$(scripts/windows-deps --prefix) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); fi
+			-DZKLOG_WIN_PREFIX=$$(scripts/windows-deps --prefix) \
+			-DZKLOG_WIN_QT_PREFIX=$$(scripts/windows-qt --prefix) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); fi
 
 # zklog-cli.exe and build-win/zklog-windows-x64.zip (the .exe, an empty database, LEIA-ME.txt).
 windows: windows-configure

@@ -1,6 +1,7 @@
 # Cross-building for 64-bit Windows on Debian with MinGW-w64 (the posix thread model: the win32
 # one has no std::thread). ZKLOG_WIN_PREFIX is the folder scripts/windows-deps built the
-# libraries into; the .exe files run here under Wine, which ctest uses as their emulator.
+# libraries into, ZKLOG_WIN_QT_PREFIX the one scripts/windows-qt built Qt into; the .exe files
+# run here under Wine, which ctest uses as their emulator.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(ZKLOG_MINGW x86_64-w64-mingw32)
@@ -10,8 +11,8 @@ set(CMAKE_CXX_COMPILER ${ZKLOG_MINGW}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZKLOG_MINGW}-windres)
 
 # try_compile projects see only the cache variables listed here.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZKLOG_WIN_PREFIX)
-set(CMAKE_FIND_ROOT_PATH /usr/${ZKLOG_MINGW} ${ZKLOG_WIN_PREFIX})
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZKLOG_WIN_PREFIX ZKLOG_WIN_QT_PREFIX)
+set(CMAKE_FIND_ROOT_PATH /usr/${ZKLOG_MINGW} ${ZKLOG_WIN_PREFIX} ${ZKLOG_WIN_QT_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -7,6 +7,7 @@
 #include "sim/relay_image.h"
 #include "sim/request_trace.h"
 #include "tests/app/close_watch.h"
+#include "tests/app/com_link.h"
 #include "tests/app/form_test_support.h"
 #include "tests/support/sim_process.h"
 

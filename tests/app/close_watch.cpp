@@ -1,5 +1,6 @@
 #include "tests/app/close_watch.h"
 
+#include "tests/app/com_link.h"
 #include "tests/app/form_test_support.h"
 
 #include <QApplication>

@@ -3,6 +3,7 @@
 #include "device/port_path.h"
 #include "sim/record_generator.h"
 #include "sim/relay_image.h"
+#include "tests/app/com_link.h"
 #include "tests/app/form_test_support.h"
 #include "tests/app/message_box_watcher.h"
 #include "tests/support/sim_process.h"

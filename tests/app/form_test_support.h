@@ -1,5 +1,5 @@
-// Shared pieces of the window's tests: its controls by name, a COM port link to a simulator,
-// a fresh database and a hook into the event loop.
+// Shared pieces of the window's tests: its controls by name, a fresh database and a hook into
+// the event loop. Linux and Windows alike; the COM port link to a simulator is com_link.h.
 #pragma once
 
 #include "app/frm_main.h"
@@ -39,33 +39,6 @@ struct FormControls {
 
 // The controls found by object name; throws std::runtime_error naming one that is missing.
 FormControls controls_of(app::frmMain& form);
-
-// <folder of this test program>/COM<number> pointing at `target`, removed again on destruction.
-// The port field takes one digit, so cases running side by side share COM1 to COM9: each link
-// holds a lock on its number for its lifetime, and a case that asks for a number in use waits.
-class ComLink {
-public:
-    ComLink(int number, const std::string& target);
-    // The first number from 1 to 9 no other case holds.
-    explicit ComLink(const std::string& target);
-    ~ComLink();
-    ComLink(const ComLink&) = delete;
-    ComLink& operator=(const ComLink&) = delete;
-
-    int number() const { return number_; }
-    void remove();
-
-private:
-    void link_to(const std::string& target);
-
-    int number_ = 0;
-    int lock_fd_ = -1;
-    std::filesystem::path path_;
-};
-
-// Whether another program could take COM `number` now: a second link opens it and closes it
-// again. False while a link holds the port (it is claimed for one program at a time).
-bool port_free(int number);
 
 // An empty LOG database in `dir`.
 std::filesystem::path fresh_database(const TempDir& dir);

@@ -1,6 +1,7 @@
 // Bad text typed into the port and address fields: each gets its own clear message and makes
 // no read, the table stays as it was and the button stays usable for the next try.
 #include "sim/request_trace.h"
+#include "tests/app/com_link.h"
 #include "tests/app/form_test_support.h"
 #include "tests/app/message_box_watcher.h"
 #include "tests/support/sim_process.h"
