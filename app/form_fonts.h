@@ -5,7 +5,7 @@
 
 namespace zklog::app {
 
-// Verdana at `point_size`, else the system's sans serif face at the same size.
+// Verdana at `point_size`, else the first installed of fallback_faces() at the same size.
 QFont form_font(double point_size);
 
 inline constexpr double kFormPointSize = 9.75;

@@ -1,4 +1,5 @@
 // The window as it first appears, and a start-up without a usable database.
+#include "app/font_fallback.h"
 #include "app/load_form.h"
 #include "tests/app/form_test_support.h"
 #include "tests/app/message_box_watcher.h"
@@ -6,6 +7,8 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -100,19 +103,43 @@ TEST_F(FrmMainStartup, Fonts) {
     }
     EXPECT_EQ(c.cmdGerar->font().families().value(0), QStringLiteral("Verdana"));
     EXPECT_DOUBLE_EQ(c.cmdGerar->font().pointSizeF(), 9.0);
-    // The face drawn is Verdana where it is installed, else the one the system draws its own
-    // sans serif text in: an installed, proportional face, not whatever the font configuration
-    // substitutes for an unknown name.
-    const QString expected =
-        QFontDatabase::hasFamily(QStringLiteral("Verdana"))
-            ? QStringLiteral("Verdana")
-            : QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family();
+    // The face drawn is Verdana where it is installed, else the first installed fallback: an
+    // installed, proportional face, not whatever the font configuration substitutes for an
+    // unknown name.
+    QString expected;
+    for (const QString& face : QStringList{QStringLiteral("Verdana")} + app::fallback_faces()) {
+        if (expected.isEmpty() && QFontDatabase::hasFamily(face)) {
+            expected = QFontInfo(QFont(face)).family();
+        }
+    }
+    ASSERT_FALSE(expected.isEmpty()) << "neither Verdana nor any fallback is installed";
     for (QWidget* w : std::vector<QWidget*>{c.lblTexto, c.cmdGerar}) {
         SCOPED_TRACE(w->objectName().toStdString());
         const QFontInfo drawn(w->font());
         EXPECT_EQ(drawn.family(), expected);
         EXPECT_TRUE(QFontDatabase::families().contains(drawn.family()));
         EXPECT_FALSE(drawn.fixedPitch());
+    }
+}
+
+// Whatever face is drawn, every caption fits its control whole: the layout is Verdana's, and a
+// wider fallback would cut the colon of "Porta COM:".
+TEST_F(FrmMainStartup, CaptionsFitTheirControls) {
+    for (QLabel* label : {c.Label1, c.Label2}) {
+        SCOPED_TRACE(label->text().toStdString());
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                  label->contentsRect().width());
+    }
+    for (QRadioButton* mode : {c.optInteira, c.optPonteiro}) {
+        SCOPED_TRACE(mode->text().toStdString());
+        EXPECT_LE(mode->sizeHint().width(), mode->width());
+    }
+    EXPECT_LE(QFontMetrics(c.cmdGerar->font()).horizontalAdvance(c.cmdGerar->text()),
+              c.cmdGerar->width() - 8);
+    // The field's digit fits the field's height with its frame.
+    for (QLineEdit* field : {c.txtCOM, c.txtEnd}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        EXPECT_LE(field->sizeHint().height(), field->height() + 2);
     }
 }
 
