@@ -11,7 +11,7 @@ FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_CXX ?= clang++-14
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build build-sanitize test check static-analysis test-sanitize demo \
+.PHONY: all deps configure build build-sanitize test check static-analysis soak test-sanitize demo \
 	bench fuzz clean
 
 all: build
@@ -38,7 +38,12 @@ test: build
 
 # What takes longer than a developer wants to wait at every change: clang-tidy and cppcheck
 # over the sources, the whole suite again under ASan and UBSan, and each fuzz target.
-check: static-analysis test-sanitize fuzz
+check: static-analysis soak test-sanitize fuzz
+
+# The soak tests on many more seeds of zklog-sim's random line than `make test` gives them.
+SOAK_SEEDS ?= 240
+soak: build
+	cd $(BUILD_DIR) && ZKLOG_SOAK_SEEDS=$(SOAK_SEEDS) ctest --output-on-failure -j$(JOBS) -R Soak
 
 static-analysis: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -L static_analysis
