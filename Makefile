@@ -15,7 +15,7 @@ WIN_BUILD_DIR ?= build-win
 # The .exe tests and the end-to-end check run under Wine in a prefix of that folder's own.
 WIN_ENV = WINEPREFIX=$(CURDIR)/$(WIN_BUILD_DIR)/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
-.PHONY: all deps configure build build-sanitize test check static-analysis test-sanitize demo \
+.PHONY: all deps configure build build-sanitize test check static-analysis soak test-sanitize demo \
 	bench fuzz clean windows windows-configure test-windows
 
 all: build
@@ -41,8 +41,14 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(TEST_JOBS) -LE static_analysis
 
 # What takes longer than a developer wants to wait at every change: clang-tidy and cppcheck
-# over the sources, the whole suite again under ASan and UBSan, and each fuzz target.
-check: static-analysis test-sanitize fuzz test-windows
+# over the sources, the soak tests, the whole suite again under ASan and UBSan, each fuzz target,
+# and the Windows build with its tests under Wine.
+check: static-analysis soak test-sanitize fuzz test-windows
+
+# The soak tests on many more seeds of zklog-sim's random line than `make test` gives them.
+SOAK_SEEDS ?= 240
+soak: build
+	cd $(BUILD_DIR) && ZKLOG_SOAK_SEEDS=$(SOAK_SEEDS) ctest --output-on-failure -j$(JOBS) -R Soak
 
 static-analysis: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -L static_analysis

@@ -21,6 +21,7 @@ struct DumpOptions {
     std::string port;
     std::string address;
     std::string output;
+    int timeout_ms = 500;
 };
 
 bool read_block(device::DeviceLink& link, std::uint32_t address, std::uint32_t first,
@@ -44,7 +45,9 @@ int run_dump(const DumpOptions& options) {
         std::cout << download::kMsgInvalidAddress << std::endl;
         return kExitUsage;
     }
-    device::DeviceLink link;
+    device::SerialSettings line;
+    line.response_timeout = std::chrono::milliseconds(options.timeout_ms);
+    device::DeviceLink link(line);
     if (download::open_port(link, *port) != device::DeviceLink::kOpenOk) {
         std::cout << download::kMsgPortOpenFailed << std::endl;
         return kExitDeviceError;
@@ -91,6 +94,9 @@ Subcommand add_dump_command(CLI::App& app) {
     cmd->add_option("-o,--output", options->output, "Memory image file to write")
         ->required()
         ->check(kNonEmptyPath);
+    cmd->add_option("--timeout-ms", options->timeout_ms, "Response timeout in milliseconds")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 60000));
     return {cmd, [options] { return run_dump(*options); }};
 }
 

@@ -1,8 +1,7 @@
 // Whatever a bad line and a busy relay do, a saved row is the relay's record: for many seeds of
 // zklog-sim's random line (replies late, twice, after noise, with a bad CRC, cut short or not
 // at all), a download either completes with every row exactly the record it stands for, or ends
-// with its failure message and rows that are an exact prefix of the records. ZKLOG_SOAK_SEEDS
-// sets how many seeds a mode runs (`make check` runs many more than `make test`).
+// with its failure message and rows that are an exact prefix of the records.
 #include "download/block_reads.h"
 #include "download/log_download.h"
 #include "download/messages.h"
@@ -11,10 +10,10 @@
 #include "sim/request_trace.h"
 #include "tests/download/generated_rows.h"
 #include "tests/download/scripted_frontend.h"
+#include "tests/support/chaos_line.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
-#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -29,27 +28,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRecords = 12;
-// From a line that spoils one request in fifty, on which most downloads complete, to one that
-// spoils every third, on which few get far.
-int chaos_percent(std::uint32_t seed) {
-    constexpr std::array<int, 4> kPercents{2, 5, 15, 35};
-    return kPercents[seed % kPercents.size()];
-}
-// The line runs ten times faster than the default, so that many seeds fit in seconds; a late
-// reply comes at most just inside the late window that timeout gives.
-constexpr auto kResponseTimeout = 100ms;
-constexpr int kLateMs = 190;
 
 device::SerialSettings soak_line() {
     device::SerialSettings line;
-    line.response_timeout = kResponseTimeout;
+    line.response_timeout = kSoakResponseTimeout;
     line.byte_timeout = 20ms;
     return line;
-}
-
-int seeds_per_mode() {
-    const char* text = std::getenv("ZKLOG_SOAK_SEEDS");
-    return text != nullptr ? std::max(1, std::atoi(text)) : 12;
 }
 
 enum class Mode { RecordByRecord, Fast };
@@ -67,9 +51,10 @@ protected:
         const auto trace = dir_.file("seed" + std::to_string(seed) + ".trace");
         store::create_database(db);
         store::LogDatabase database(db);
-        SimProcess sim({"--image", image_file_, "--trace", trace.string(), "--chaos",
-                        std::to_string(seed), "--chaos-percent",
-                        std::to_string(chaos_percent(seed)), "--late-ms", std::to_string(kLateMs)});
+        std::vector<std::string> args{"--image", image_file_, "--trace", trace.string()};
+        const auto chaos = chaos_options(seed, chaos_percent(seed));
+        args.insert(args.end(), chaos.begin(), chaos.end());
+        SimProcess sim(args);
         device::DeviceLink link(soak_line());
         download::BlockReads blocks(link);
         std::optional<download::LogDownload> procedure;
@@ -108,7 +93,7 @@ protected:
         sim::FaultPlan plan;
         plan.chaos_seed = seed;
         plan.chaos_percent = chaos_percent(seed);
-        plan.late_delay = std::chrono::milliseconds(kLateMs);
+        plan.late_delay = std::chrono::milliseconds(kSoakLateMs);
         sim::FaultState line(plan);
         for (const auto& request : requests) {
             const auto d = line.decide(request.request, 0x03, 2000);
@@ -143,7 +128,7 @@ protected:
 };
 
 TEST_P(ChaosSoak, EverySavedRowIsTheRelaysRecord) {
-    const int seeds = seeds_per_mode();
+    const int seeds = soak_seeds();
     for (int seed = 1; seed <= seeds && !HasFailure(); ++seed) {
         SCOPED_TRACE("zklog-sim --chaos " + std::to_string(seed));
         soak(static_cast<std::uint32_t>(seed));
