@@ -204,7 +204,9 @@ ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
     if (was_owed && !input_kept) {
         // An owed reply that began just before its deadline may still be on its way.
         wait_for_quiet_line();
-    } else if (!input_kept) {
+    } else if (!input_kept && input_waiting(ctx_)) {
+        // Leftovers of an earlier frame (a reply given twice, noise) would be taken for the
+        // start of this request's reply.
         modbus_flush(ctx_);
     }
     const auto frame = read_request_frame(request);

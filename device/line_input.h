@@ -19,6 +19,10 @@ enum class FirstByte {
 // Waits up to `timeout` for the first byte of a reply on the context's port, reading nothing.
 FirstByte await_first_byte(_modbus* ctx, std::chrono::milliseconds timeout);
 
+// Whether bytes wait in the port's input (a reply given twice, noise): only then is the input
+// worth purging before a request. Where the port cannot be looked at, true.
+bool input_waiting(_modbus* ctx);
+
 // Reads and drops bytes until none has come for `quiet`: the end of any frame under way, with
 // the margin that USB adapters passing bytes on in bursts need. Gives up at `give_up`, so that a
 // line that never falls quiet (a babbling device) still lets the next request be tried.

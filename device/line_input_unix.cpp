@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <modbus/modbus.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace zklog::device {
@@ -38,6 +39,15 @@ FirstByte await_first_byte(modbus_t* ctx, std::chrono::milliseconds timeout) {
         return FirstByte::Unknown;
     }
     return readable_before(fd, Clock::now() + timeout) ? FirstByte::Arrived : FirstByte::Silent;
+}
+
+// Counted by the line discipline itself: unlike poll() or tcflush(), FIONREAD does not wait for
+// the pty's or the driver's buffer work still handing over the reply just read, a wait that
+// cost some 40 µs a request on a pty at 115200 baud.
+bool input_waiting(modbus_t* ctx) {
+    const int fd = modbus_get_socket(ctx);
+    int waiting = 0;
+    return fd < 0 || ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting > 0;
 }
 
 void drain_until_quiet(modbus_t* ctx, std::chrono::milliseconds quiet, Clock::time_point give_up) {

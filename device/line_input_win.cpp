@@ -31,6 +31,11 @@ FirstByte await_first_byte(modbus_t*, std::chrono::milliseconds) {
     return FirstByte::Unknown;
 }
 
+// libmodbus's buffer cannot be looked into from here: always purge.
+bool input_waiting(modbus_t*) {
+    return true;
+}
+
 // Reads whatever comes as if it were a reply, with both of libmodbus's timeouts set to `quiet`,
 // until a read times out. A read that finds nothing times out after `quiet` of silence; one that
 // took bytes and then timed out did so after `quiet` without the next byte; either way the line
