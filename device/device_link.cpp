@@ -46,12 +46,12 @@ std::array<std::uint8_t, 6> read_request_frame(const ReadRequest& request) {
             static_cast<std::uint8_t>(request.count & 0xFF)};
 }
 
-std::uint32_t whole_seconds(std::chrono::milliseconds ms) {
-    return static_cast<std::uint32_t>(ms.count() / 1000);
+std::uint32_t whole_seconds(std::chrono::microseconds us) {
+    return static_cast<std::uint32_t>(us.count() / 1'000'000);
 }
 
-std::uint32_t microseconds_part(std::chrono::milliseconds ms) {
-    return static_cast<std::uint32_t>((ms.count() % 1000) * 1000);
+std::uint32_t microseconds_part(std::chrono::microseconds us) {
+    return static_cast<std::uint32_t>(us.count() % 1'000'000);
 }
 
 void set_response_timeout(modbus_t* ctx, std::chrono::milliseconds timeout) {
@@ -182,8 +182,11 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
             return kReadFailed;
         }
         // What is left of the spoilt reply would spoil the next one too, or, kept in the input
-        // for a retry after a timeout (see OwedReplies), be taken for its answer.
-        wait_for_quiet_line();
+        // for a retry after a timeout (see OwedReplies), be taken for its answer. A reply that
+        // stopped mid-frame has just left the line quiet for a byte timeout already.
+        if (verdict.error != ETIMEDOUT) {
+            wait_for_quiet_line();
+        }
         if (attempt >= kGarbledRetries) {
             return kReadFailed;
         }

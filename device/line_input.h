@@ -26,7 +26,7 @@ bool input_waiting(_modbus* ctx);
 // Reads and drops bytes until none has come for `quiet`: the end of any frame under way, with
 // the margin that USB adapters passing bytes on in bursts need. Gives up at `give_up`, so that a
 // line that never falls quiet (a babbling device) still lets the next request be tried.
-void drain_until_quiet(_modbus* ctx, std::chrono::milliseconds quiet,
+void drain_until_quiet(_modbus* ctx, std::chrono::microseconds quiet,
                        std::chrono::steady_clock::time_point give_up);
 
 } // namespace zklog::device

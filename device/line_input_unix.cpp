@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <ctime>
 #include <modbus/modbus.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -16,13 +17,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// poll() for input until `until`, restarted after a signal; true when a byte can be read.
+// Waits for input until `until`, restarted after a signal; true when a byte can be read. ppoll()
+// keeps the deadline to the microsecond: byte timeouts are fractions of a millisecond at the
+// higher rates, which poll()'s whole milliseconds would round up.
 bool readable_before(int fd, Clock::time_point until) {
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+        const auto left = std::max(Clock::duration::zero(), until - Clock::now());
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
         pollfd waiting{fd, POLLIN, 0};
-        const int ready =
-            ::poll(&waiting, 1, static_cast<int>(std::max<long long>(0, left.count())));
+        const int ready = ::ppoll(&waiting, 1, &timeout, nullptr);
         if (ready == -1 && errno == EINTR) {
             continue;
         }
@@ -50,7 +55,7 @@ bool input_waiting(modbus_t* ctx) {
     return fd < 0 || ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting > 0;
 }
 
-void drain_until_quiet(modbus_t* ctx, std::chrono::milliseconds quiet, Clock::time_point give_up) {
+void drain_until_quiet(modbus_t* ctx, std::chrono::microseconds quiet, Clock::time_point give_up) {
     const int fd = modbus_get_socket(ctx);
     std::array<std::uint8_t, 256> discard{};
     while (fd >= 0 && Clock::now() < give_up) {

@@ -18,9 +18,9 @@ struct Timeout {
     std::uint32_t microseconds = 0;
 };
 
-Timeout from(std::chrono::milliseconds ms) {
-    return {static_cast<std::uint32_t>(ms.count() / 1000),
-            static_cast<std::uint32_t>((ms.count() % 1000) * 1000)};
+Timeout from(std::chrono::microseconds us) {
+    return {static_cast<std::uint32_t>(us.count() / 1'000'000),
+            static_cast<std::uint32_t>(us.count() % 1'000'000)};
 }
 
 } // namespace
@@ -43,7 +43,7 @@ bool input_waiting(modbus_t*) {
 // again. Merely purging and sleeping could not tell a quiet line from one still talking, and
 // waiting on the port beneath libmodbus is not possible here. A failure of the port itself
 // (errno left unset, see port_error.h) stops the wait too: the next read reports it.
-void drain_until_quiet(modbus_t* ctx, std::chrono::milliseconds quiet, Clock::time_point give_up) {
+void drain_until_quiet(modbus_t* ctx, std::chrono::microseconds quiet, Clock::time_point give_up) {
     Timeout response;
     Timeout byte;
     modbus_get_response_timeout(ctx, &response.seconds, &response.microseconds);

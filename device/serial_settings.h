@@ -14,7 +14,8 @@ struct SerialSettings {
     std::chrono::milliseconds response_timeout{500};
     // How long a reply may fall silent between two of its bytes. RTU ends a frame after 3.5
     // characters of silence; the margin covers USB adapters that pass bytes on in bursts.
-    std::chrono::milliseconds byte_timeout{100};
+    // Kept in microseconds: 3.5 characters at 115200 baud are 0.3 ms.
+    std::chrono::microseconds byte_timeout{100'000};
     // A relay busy writing its log may answer up to one response timeout later than the
     // response timeout. After a read timed out, a request for something else first waits for
     // that late reply to pass, so that it is never taken as the answer to another request (see
