@@ -3,14 +3,16 @@
 // or fails and leaves no words behind.
 //
 // Input: byte 0 holds flags (bit 0: let libmodbus append the frame's CRC, so that most replies
-// get past the CRC check to the checks behind it), byte 1 picks the word count (below 0x80 one
-// of the counts the download reads, else any of 1 to 125), byte 2 the slave address (0 to
-// 247); the rest is the reply, written once the whole request has been read.
+// get past the CRC check to the checks behind it; bit 1: give the first answer only after the
+// response timeout, and follow the read with one of another shape, which must never be given
+// the late reply's words), byte 1 picks the word count (below 0x80 one of the counts the
+// download reads, else any of 1 to 125), byte 2 the slave address (0 to 247); the rest is the
+// reply, written for each whole request, the retries of a garbled one included.
 #include "device/device_link.h"
 #include "device/serial_settings.h"
 
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -36,6 +38,12 @@ constexpr std::array<std::uint32_t, 4> kDownloadCounts{1, 7, 8, 10};
 constexpr std::size_t kRequestBytes = 8; // slave, 0x03, register, count, CRC
 // Far longer than a read with its retries and waits ever takes: a bound on a stuck link.
 constexpr int kRequestWaitMs = 2000;
+// Short enough for some hundred inputs a second, yet many times a pty's round trip. A late
+// reply comes just after the response timeout, well inside the link's late window (one more
+// response timeout).
+constexpr auto kResponseTimeout = std::chrono::milliseconds(2);
+constexpr auto kByteTimeout = std::chrono::microseconds(400);
+constexpr auto kLateBy = kResponseTimeout + std::chrono::milliseconds(1);
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "link_reply_fuzz: %s\n", what);
@@ -58,13 +66,15 @@ void make_raw(int fd) {
 struct Bench {
     int master = -1;
     int slave = -1; // kept open so the master never sees a hang-up; also drains the input
+    std::array<int, 2> done{-1, -1}; // a byte on it tells the relay the link is done
+    std::string slave_path;
     modbus_t* sealer = nullptr;
     DeviceLink link;
 
     static zklog::device::SerialSettings settings() {
         zklog::device::SerialSettings s;
-        s.response_timeout = std::chrono::milliseconds(20);
-        s.byte_timeout = std::chrono::milliseconds(5);
+        s.response_timeout = kResponseTimeout;
+        s.byte_timeout = kByteTimeout;
         return s;
     }
 
@@ -73,7 +83,7 @@ struct Bench {
         if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
             fail("no pty");
         }
-        const std::string slave_path = ptsname(master);
+        slave_path = ptsname(master);
         slave = open(slave_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (slave < 0) {
             fail("cannot open the pty's slave side");
@@ -82,6 +92,9 @@ struct Bench {
         make_raw(slave);
         if (link.open_path(slave_path) != DeviceLink::kOpenOk) {
             fail("DeviceLink cannot open the pty");
+        }
+        if (pipe(done.data()) != 0) {
+            fail("no pipe to tell the relay the link is done");
         }
         // A context that is never connected: it only frames replies onto the master side.
         sealer = modbus_new_rtu("/dev/null", 9600, 'N', 8, 1);
@@ -102,58 +115,110 @@ void drain(int fd) {
     }
 }
 
-// The relay's side of one read: takes each whole request off the master and answers it, the
-// retries of a garbled reply included, until the link is done with the read.
-std::vector<std::vector<std::uint8_t>> respond(int master, modbus_t* sealer,
-                                               std::span<const std::uint8_t> reply, bool seal,
-                                               const std::atomic<bool>& done) {
-    std::vector<std::vector<std::uint8_t>> requests;
-    std::vector<std::uint8_t> request;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestWaitMs);
-    while (!done && std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{master, POLLIN, 0};
-        if (poll(&pfd, 1, 1) <= 0) {
-            continue;
-        }
-        std::array<std::uint8_t, kRequestBytes> buffer{};
-        const ssize_t got = read(master, buffer.data(), kRequestBytes - request.size());
-        if (got <= 0) {
-            continue;
-        }
-        request.insert(request.end(), buffer.begin(), buffer.begin() + got);
-        if (request.size() < kRequestBytes) {
-            continue;
-        }
-        const bool sealable = reply.size() >= 2 && reply.size() <= MODBUS_MAX_PDU_LENGTH + 1;
-        if (seal && sealable) {
-            (void)modbus_send_raw_request(sealer, reply.data(), static_cast<int>(reply.size()));
-        } else if (!reply.empty()) {
-            (void)write(master, reply.data(), reply.size());
-        }
-        requests.push_back(std::move(request));
-        request.clear();
+// One holding-register read as the harness asks it.
+struct Read {
+    std::uint32_t address = 0;
+    std::uint32_t count = 0;
+
+    bool asked_by(const std::vector<std::uint8_t>& request) const {
+        const std::array<std::uint8_t, 6> expected{static_cast<std::uint8_t>(address),
+                                                   0x03,
+                                                   static_cast<std::uint8_t>(kFirstRegister >> 8),
+                                                   static_cast<std::uint8_t>(kFirstRegister),
+                                                   static_cast<std::uint8_t>(count >> 8),
+                                                   static_cast<std::uint8_t>(count)};
+        return request.size() == kRequestBytes &&
+               std::equal(expected.begin(), expected.end(), request.begin());
     }
-    return requests;
+};
+
+// The words the second read's reply carries, each tied to its place.
+std::uint16_t second_word(std::uint32_t index) {
+    return static_cast<std::uint16_t>(0xA5A5 ^ (index * 0x0101));
 }
 
-void check_request(const std::vector<std::uint8_t>& request, std::uint32_t address,
-                   std::uint32_t count) {
-    if (request.size() < kRequestBytes) {
-        fail("the request did not arrive whole");
-    }
-    const std::array<std::uint8_t, 6> expected{static_cast<std::uint8_t>(address),
-                                               0x03,
-                                               static_cast<std::uint8_t>(kFirstRegister >> 8),
-                                               static_cast<std::uint8_t>(kFirstRegister),
-                                               static_cast<std::uint8_t>(count >> 8),
-                                               static_cast<std::uint8_t>(count)};
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (request[i] != expected[i]) {
-            fail("the request is not a read of the asked registers");
+// The relay's side of one input: takes each whole request off the master and answers it, the
+// retries of a garbled reply included, until the link is done; then takes in whatever requests
+// are still on their way, unanswered, so that every request the link sent is counted.
+struct Relay {
+    int master;
+    modbus_t* sealer;
+    Read first;
+    Read second;
+    std::span<const std::uint8_t> reply;
+    bool seal;
+    bool late;
+    std::vector<std::vector<std::uint8_t>> requests;
+
+    void answer(std::span<const std::uint8_t> frame, bool sealed) const {
+        const bool sealable = frame.size() >= 2 && frame.size() <= MODBUS_MAX_PDU_LENGTH + 1;
+        if (sealed && sealable) {
+            (void)modbus_send_raw_request(sealer, frame.data(), static_cast<int>(frame.size()));
+        } else if (!frame.empty()) {
+            (void)write(master, frame.data(), frame.size());
         }
     }
-}
+
+    void answer_second() const {
+        std::vector<std::uint8_t> frame{static_cast<std::uint8_t>(second.address), 0x03,
+                                        static_cast<std::uint8_t>(2 * second.count)};
+        for (std::uint32_t i = 0; i < second.count; ++i) {
+            frame.push_back(static_cast<std::uint8_t>(second_word(i) >> 8));
+            frame.push_back(static_cast<std::uint8_t>(second_word(i)));
+        }
+        answer(frame, true);
+    }
+
+    void serve(int done) {
+        std::vector<std::uint8_t> request;
+        while (request_coming(done)) {
+            if (!take_request(request)) {
+                continue;
+            }
+            if (first.asked_by(request)) {
+                if (late && requests.empty()) {
+                    std::this_thread::sleep_for(kLateBy);
+                }
+                answer(reply, seal);
+            } else if (late && second.asked_by(request)) {
+                answer_second();
+            }
+            requests.push_back(std::move(request));
+            request.clear();
+        }
+        // The link gives a request up only after waiting for its reply, so whatever it sent is
+        // on the master by now.
+        while (take_request(request)) {
+            requests.push_back(std::move(request));
+            request.clear();
+        }
+    }
+
+    // Waits for request bytes until the link is done (a byte on `done`); false then, or when
+    // none has come for far longer than any read waits.
+    bool request_coming(int done) const {
+        std::array<pollfd, 2> fds{{{master, POLLIN, 0}, {done, POLLIN, 0}}};
+        if (poll(fds.data(), fds.size(), kRequestWaitMs) <= 0) {
+            return false;
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            char byte = 0;
+            (void)read(done, &byte, 1);
+            return false;
+        }
+        return true;
+    }
+
+    // Reads on toward a whole request, without waiting; true once there is one.
+    bool take_request(std::vector<std::uint8_t>& request) const {
+        std::array<std::uint8_t, kRequestBytes> buffer{};
+        const ssize_t got = read(master, buffer.data(), kRequestBytes - request.size());
+        if (got > 0) {
+            request.insert(request.end(), buffer.begin(), buffer.begin() + got);
+        }
+        return request.size() == kRequestBytes;
+    }
+};
 
 void check_success(const DeviceLink& link, std::span<const std::uint8_t> reply,
                    std::uint32_t count) {
@@ -181,6 +246,37 @@ void check_failure(const DeviceLink& link) {
     }
 }
 
+void check_result(std::uint32_t result, const DeviceLink& link, std::span<const std::uint8_t> reply,
+                  std::uint32_t count) {
+    if (result == DeviceLink::kReadOk) {
+        check_success(link, reply, count);
+    } else if (result == DeviceLink::kReadFailed) {
+        check_failure(link);
+    } else {
+        fail("modbus_rd returned neither kReadOk nor kReadFailed");
+    }
+}
+
+// Each read made was asked at least once, never more often than its retries allow, and
+// nothing else was asked.
+void check_requests(const Relay& relay) {
+    std::size_t first = 0;
+    std::size_t second = 0;
+    for (const auto& request : relay.requests) {
+        if (relay.first.asked_by(request)) {
+            ++first;
+        } else if (relay.late && relay.second.asked_by(request)) {
+            ++second;
+        } else {
+            fail("a request is not a read of the asked registers");
+        }
+    }
+    const std::size_t most = DeviceLink::kGarbledRetries + 1;
+    if (first == 0 || first > most || (relay.late && (second == 0 || second > most))) {
+        fail("a read was not asked, or was asked more often than its retries allow");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -188,36 +284,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Bench& b = bench();
-    const bool seal = (data[0] & 1) != 0;
     const std::uint32_t count =
         data[1] < 0x80 ? kDownloadCounts[data[1] % kDownloadCounts.size()] : data[1] % 125 + 1;
     const std::uint32_t address = data[2] % 248;
-    const std::span<const std::uint8_t> reply(data + 3, size - 3);
+    Relay relay{.master = b.master,
+                .sealer = b.sealer,
+                .first = {address, count},
+                .second = {address, count == 1 ? 10u : 1u},
+                .reply = std::span<const std::uint8_t>(data + 3, size - 3),
+                .seal = (data[0] & 1) != 0,
+                .late = (data[0] & 2) != 0,
+                .requests = {}};
 
     // Nothing of the last input may reach this one: neither a request it left on the master
     // nor reply bytes the link did not take.
     drain(b.master);
     drain(b.slave);
+    // Opened anew, the link owes no reply of the last input: each input waits only for its own.
+    if (b.link.open_path(b.slave_path) != DeviceLink::kOpenOk) {
+        fail("DeviceLink cannot open the pty again");
+    }
 
-    std::vector<std::vector<std::uint8_t>> requests;
-    std::atomic<bool> done{false};
-    std::thread relay([&] { requests = respond(b.master, b.sealer, reply, seal, done); });
-    const std::uint32_t result = b.link.modbus_rd(address, kFirstRegister, count);
-    done = true;
-    relay.join();
-
-    if (requests.empty() || requests.size() > DeviceLink::kGarbledRetries + 1) {
-        fail("the read was not asked once, or was asked more often than its retries allow");
+    std::thread relay_thread([&] { relay.serve(b.done[0]); });
+    const std::uint32_t first = b.link.modbus_rd(address, kFirstRegister, count);
+    check_result(first, b.link, relay.reply, count);
+    if (relay.late) {
+        const std::uint32_t second = b.link.modbus_rd(address, kFirstRegister, relay.second.count);
+        if (second == DeviceLink::kReadOk) {
+            for (std::uint32_t i = 0; i < relay.second.count; ++i) {
+                if (b.link.modbus_var(i) != second_word(i)) {
+                    fail("a read took the words of another read's late reply");
+                }
+            }
+        } else {
+            check_failure(b.link);
+        }
     }
-    for (const auto& request : requests) {
-        check_request(request, address, count);
-    }
-    if (result == DeviceLink::kReadOk) {
-        check_success(b.link, reply, count);
-    } else if (result == DeviceLink::kReadFailed) {
-        check_failure(b.link);
-    } else {
-        fail("modbus_rd returned neither kReadOk nor kReadFailed");
-    }
+    (void)write(b.done[1], "", 1);
+    relay_thread.join();
+    check_requests(relay);
     return 0;
 }

@@ -52,8 +52,8 @@ def count_byte(count):
     return 124 + count if count >= 4 else 249 + count
 
 
-def link_input(count, slave, reply, seal=False):
-    return bytes([1 if seal else 0, count_byte(count), slave]) + reply
+def link_input(count, slave, reply, seal=False, late=False):
+    return bytes([(1 if seal else 0) | (2 if late else 0), count_byte(count), slave]) + reply
 
 
 def main():
@@ -75,6 +75,8 @@ def main():
         "largest-125-words": link_input(125, 1, reply_frame(1, pattern)),
         "sealed-10-words": link_input(10, 1, reply_frame(1, pattern[:10])[:-2], seal=True),
         "sealed-exception": link_input(10, 1, bytes([1, 0x83, 0x02]), seal=True),
+        "late-pointer-then-base": link_input(1, 1, reply_frame(1, [0x0190]), late=True),
+        "late-base-then-pointer": link_input(10, 1, reply_frame(1, pattern[:10]), late=True),
     }
     assert all(b >= 0x80 and b % 125 + 1 == c for c, b in ((c, count_byte(c)) for c in (2, 125)))
 
