@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <modbus/modbus.h>
+#include <utility>
 
 namespace zklog::device {
 
@@ -56,6 +57,13 @@ std::uint32_t microseconds_part(std::chrono::microseconds us) {
 
 void set_response_timeout(modbus_t* ctx, std::chrono::milliseconds timeout) {
     modbus_set_response_timeout(ctx, whole_seconds(timeout), microseconds_part(timeout));
+}
+
+// How long a read request, 8 bytes with its CRC, takes on the line: each byte a start bit, its
+// data bits, a parity bit unless there is none, and its stop bits.
+std::chrono::microseconds request_line_time(const SerialSettings& settings) {
+    const int bits = 1 + settings.data_bits + (settings.parity == 'N' ? 0 : 1) + settings.stop_bits;
+    return std::chrono::microseconds(8LL * bits * 1'000'000 / settings.baud);
 }
 
 } // namespace
@@ -213,10 +221,21 @@ ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
         modbus_flush(ctx_);
     }
     const auto frame = read_request_frame(request);
-    const auto sent = Clock::now();
+    auto sent = Clock::now();
     clear_failure_cause();
     if (modbus_send_raw_request(ctx_, frame.data(), static_cast<int>(frame.size())) == -1) {
         return {failure_cause(), false};
+    }
+    if (while_reply_travels_) {
+        // The request gets on its way first. The kernel needs the CPU to hand it on (to the
+        // other side, on a pty), which a busy task would hold up; and no reply can begin before
+        // the request has left the line.
+        await_first_byte(ctx_, request_line_time(settings_));
+        run_while_reply_travels(request, sent);
+        // From here on the reply is waited for, and owed, as if the request had just gone out:
+        // a slow task does not eat into the relay's response time, and a reply to it can come
+        // no later than that.
+        sent = Clock::now();
     }
     const FirstByte first_byte = await_first_byte(ctx_, settings_.response_timeout);
     if (first_byte == FirstByte::Silent) {
@@ -249,6 +268,18 @@ ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
         owed_.unanswered(request, sent);
     }
     return verdict;
+}
+
+void DeviceLink::run_while_reply_travels(const ReadRequest& request,
+                                         OwedReplies::Clock::time_point sent) {
+    const auto task = std::exchange(while_reply_travels_, nullptr);
+    try {
+        task();
+    } catch (...) {
+        // The read ends here, but the relay's reply is on its way all the same.
+        owed_.unanswered(request, sent);
+        throw;
+    }
 }
 
 // Lets every owed reply go by before a request for something else goes out, dropping whatever

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 
 struct _modbus; // NOLINT(bugprone-reserved-identifier): libmodbus context, its own tag
@@ -65,6 +66,15 @@ public:
     // The words of the last successful read (empty after a failed one).
     std::span<const std::uint16_t> words() const { return {words_.data(), word_count_}; }
 
+    // Work of the caller's to do while a reply is on its way: run once, right after the next
+    // request has gone out (never, if none does), so that on a line slower than the work it
+    // costs no time. The reply is waited for from the task's end. A task that throws leaves its
+    // request's reply owed (see OwedReplies) and ends the read with that exception. An empty
+    // task withdraws one not yet run.
+    void while_next_reply_travels(std::function<void()> task) {
+        while_reply_travels_ = std::move(task);
+    }
+
 private:
     bool connect();
     bool reopen_lost_port();
@@ -72,6 +82,7 @@ private:
     ReplyVerdict exchange(const ReadRequest& request);
     void await_owed_replies();
     void wait_for_quiet_line();
+    void run_while_reply_travels(const ReadRequest& request, OwedReplies::Clock::time_point sent);
 
     SerialSettings settings_;
     _modbus* ctx_ = nullptr;
@@ -82,6 +93,7 @@ private:
     std::array<std::uint16_t, kMaxWords> words_{};
     std::uint32_t word_count_ = 0;
     int last_error_ = 0;
+    std::function<void()> while_reply_travels_;
 };
 
 } // namespace zklog::device

@@ -17,7 +17,7 @@ enum class FirstByte {
 };
 
 // Waits up to `timeout` for the first byte of a reply on the context's port, reading nothing.
-FirstByte await_first_byte(_modbus* ctx, std::chrono::milliseconds timeout);
+FirstByte await_first_byte(_modbus* ctx, std::chrono::microseconds timeout);
 
 // Whether bytes wait in the port's input (a reply given twice, noise): only then is the input
 // worth purging before a request. Where the port cannot be looked at, true.

@@ -38,7 +38,7 @@ bool readable_before(int fd, Clock::time_point until) {
 
 } // namespace
 
-FirstByte await_first_byte(modbus_t* ctx, std::chrono::milliseconds timeout) {
+FirstByte await_first_byte(modbus_t* ctx, std::chrono::microseconds timeout) {
     const int fd = modbus_get_socket(ctx);
     if (fd < 0) {
         return FirstByte::Unknown;

@@ -27,7 +27,7 @@ Timeout from(std::chrono::microseconds us) {
 
 // Peeking at the port would take the byte from libmodbus's buffer: its own wait for the reply
 // decides, with the same response timeout.
-FirstByte await_first_byte(modbus_t*, std::chrono::milliseconds) {
+FirstByte await_first_byte(modbus_t*, std::chrono::microseconds) {
     return FirstByte::Unknown;
 }
 

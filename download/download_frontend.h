@@ -31,7 +31,7 @@ public:
     virtual std::string address_text() = 0;
     virtual bool read_up_to_pointer() = 0;
 
-    // Called with every progress text: records saved so far, the next register to read and the
+    // Called with every progress text: records read so far, the next register to read and the
     // current end address, for front ends that show more than the text.
     virtual void progress(int /*records*/, std::uint32_t /*log_address*/,
                           std::uint32_t /*end_address*/) {}

@@ -33,7 +33,10 @@ private:
     std::uint32_t address() const;
     bool read(std::uint32_t first_register, std::uint32_t count);
     std::optional<std::span<const std::uint16_t>> record_words(std::uint32_t count);
+    std::optional<std::span<const std::uint16_t>> base_block_words();
+    void read_until_end(std::uint32_t pointer);
     void read_record();
+    void save_read_row();
     void set_status(std::string text) {
         status_ = std::move(text);
         ui_.set_status_text(status_);
@@ -46,6 +49,7 @@ private:
     std::uint32_t log_address_ = kLogStart;
     std::uint32_t end_ = kLogStart;
     std::string status_;
+    bool row_read_ = false; // the pending row holds a whole record, not saved yet
 };
 
 // The address is taken from the front end for every read, so an edit made during a yield is
@@ -84,7 +88,29 @@ std::optional<std::uint32_t> Run::read_pointer() {
     return std::nullopt;
 }
 
+// A record's row is saved while the request for the next record is on its way (see
+// base_block_words), so a run that ends in any way first saves the row of the last record read:
+// a stop or a failed read keeps every whole record, as a row saved at once would. A stop shows
+// nothing more, so a row that cannot be saved then is lost quietly, as the one being read is.
 void Run::read_records(std::uint32_t pointer) {
+    try {
+        read_until_end(pointer);
+    } catch (const FrontendClosed&) {
+        try {
+            save_read_row();
+        } catch (const std::exception&) {
+        }
+        throw;
+    } catch (const std::exception&) {
+        throw; // the database failed; the row read, if any, is the one it refused
+    } catch (...) {
+        save_read_row();
+        throw;
+    }
+    save_read_row();
+}
+
+void Run::read_until_end(std::uint32_t pointer) {
     for (int records = 0;; ++records) {
         // The bound is taken anew at every pass: switching the read mode during a download
         // changes it from the next record on. A record that starts at the bound is read whole.
@@ -105,7 +131,7 @@ void Run::read_records(std::uint32_t pointer) {
 // The address advances right after each read, before decoding: the decoders work from the
 // read's own words, and the next record starts after the last block read.
 void Run::read_record() {
-    const auto base = record_words(kBaseBlockWords);
+    const auto base = base_block_words();
     if (!base) {
         throw BaseBlockFailed{};
     }
@@ -119,7 +145,31 @@ void Run::read_record() {
         log_address_ += count;
         record.decode_next(*block);
     }
-    database_.update();
+    row_read_ = true;
+}
+
+// Saving a row takes longer than a paced line's wait for a reply does at its start, so the
+// previous record's row is saved while this base block's request travels rather than before it
+// goes out. A read served without a request (words read ahead) saves it here, before the row of
+// this record is started.
+std::optional<std::span<const std::uint16_t>> Run::base_block_words() {
+    if (row_read_) {
+        link_.while_next_reply_travels([this] { save_read_row(); });
+    }
+    struct Withdraw {
+        device::DeviceLink& link;
+        ~Withdraw() { link.while_next_reply_travels(nullptr); }
+    } withdraw{link_};
+    const auto words = record_words(kBaseBlockWords);
+    save_read_row();
+    return words;
+}
+
+void Run::save_read_row() {
+    if (row_read_) {
+        row_read_ = false;
+        database_.update();
+    }
 }
 
 } // namespace

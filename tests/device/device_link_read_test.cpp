@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace zklog::test {
@@ -76,6 +77,26 @@ TEST_F(DeviceLinkRead, ClosedLinkFailsAndCanBeReopened) {
     expect_failure(2000, 8);
     ASSERT_EQ(link_.open_path(sim_->pty()), DeviceLink::kOpenOk);
     expect_words(2008, 8);
+}
+
+// Work handed to the link runs once, with the next request that goes out, and never with a
+// read refused before sending. One that throws ends its read, while that read's reply (30 ms
+// away) is still to come: the next read, sent at once for other words of the same size, must
+// not take it for its own.
+TEST_F(DeviceLinkRead, WorkWhileAReplyTravelsRunsOnceAndMayFail) {
+    start({"--turnaround-ms", "30"});
+    int runs = 0;
+    link_.while_next_reply_travels([&runs] { ++runs; });
+    expect_failure(2000, 0);
+    EXPECT_EQ(runs, 0);
+    expect_words(2000, 10);
+    expect_words(2010, 10);
+    EXPECT_EQ(runs, 1);
+
+    link_.while_next_reply_travels([] { throw std::runtime_error("disk full"); });
+    EXPECT_THROW(link_.modbus_rd(1, 3000, 10), std::runtime_error);
+    expect_words(3010, 10);
+    expect_words(3000, 10);
 }
 
 } // namespace
