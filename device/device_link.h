@@ -69,8 +69,10 @@ public:
     // Work of the caller's to do while a reply is on its way: run once, right after the next
     // request has gone out (never, if none does), so that on a line slower than the work it
     // costs no time. The reply is waited for from the task's end. A task that throws leaves its
-    // request's reply owed (see OwedReplies) and ends the read with that exception. An empty
-    // task withdraws one not yet run.
+    // request's reply owed (see OwedReplies) and ends the read with that exception. Where the
+    // last reply came sooner than its request could cross the line, the task runs just before
+    // the request instead, and one that throws ends the read with nothing sent. An empty task
+    // withdraws one not yet run.
     void while_next_reply_travels(std::function<void()> task) {
         while_reply_travels_ = std::move(task);
     }
@@ -94,6 +96,9 @@ private:
     std::uint32_t word_count_ = 0;
     int last_error_ = 0;
     std::function<void()> while_reply_travels_;
+    // Whether the last reply took at least its request's own time on the line to begin: only
+    // then is there a wait for while_next_reply_travels to fill.
+    bool replies_outlast_requests_ = true;
 };
 
 } // namespace zklog::device
