@@ -148,10 +148,10 @@ void Run::read_record() {
     row_read_ = true;
 }
 
-// Saving a row takes longer than a paced line's wait for a reply does at its start, so the
-// previous record's row is saved while this base block's request travels rather than before it
-// goes out. A read served without a request (words read ahead) saves it here, before the row of
-// this record is started.
+// A row saved between a reply and the next request held that request up by about 100 µs a
+// record; the previous record's row is saved while this base block's request travels instead,
+// time the line spends anyway. A read served without a request (words read ahead) saves it
+// here, before the row of this record is started.
 std::optional<std::span<const std::uint16_t>> Run::base_block_words() {
     if (row_read_) {
         link_.while_next_reply_travels([this] { save_read_row(); });
