@@ -81,13 +81,15 @@ windows-configure:
 			-DZKLOG_WIN_PREFIX=$$(scripts/windows-deps --prefix) \
 			-DZKLOG_WIN_QT_PREFIX=$$(scripts/windows-qt --prefix) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); fi
 
-# zklog-cli.exe and build-win/zklog-windows-x64.zip (the .exe, an empty database, LEIA-ME.txt).
+# build-win/zklog-windows-x64.zip: zklog.exe, zklog-cli.exe, zklog-view.exe, an empty database,
+# LEIA-ME.txt and the licences.
 windows: windows-configure
 	cmake --build $(WIN_BUILD_DIR) -j$(JOBS) --target windows_zip
 
-# The core's and the window's tests as .exe files under Wine, then the Windows zklog-cli and
-# the window (on an X display of its own) against the simulated relay, compared row for row
-# with the Linux build's download. Wine's server is started first and stopped
+# The core's, the window's and the viewer's tests as .exe files under Wine, then the Windows
+# zklog-cli and the window (on an X display of its own) against the simulated relay, compared
+# row for row with the Linux build's download, and the viewer's picture and the Excel workbook
+# compared with the Linux build's. Wine's server is started first and stopped
 # after: left to start on its own, it holds ctest's output pipes.
 test-windows: build windows
 	cmake --build $(WIN_BUILD_DIR) -j$(JOBS)
@@ -96,6 +98,7 @@ test-windows: build windows
 		status=$$?; cd $(CURDIR) && scripts/wine-session stop $(WIN_BUILD_DIR); exit $$status
 	scripts/windows-check $(BUILD_DIR) $(WIN_BUILD_DIR)
 	scripts/windows-window-check $(BUILD_DIR) $(WIN_BUILD_DIR)
+	scripts/windows-view-check $(BUILD_DIR) $(WIN_BUILD_DIR)
 	scripts/windows-static-analysis $(WIN_BUILD_DIR)
 
 clean:

@@ -28,7 +28,8 @@ from fast_figures import (measure_fast_paced, measure_scan, measure_slow_line,
 from report import Report
 from sim_process import BenchError, Simulator, Trace
 from timing import check_rows, fresh_database, timed_run
-from viewer_figures import measure_viewer, report_viewer
+from export_figures import measure_xlsx, report_xlsx
+from viewer_figures import measure_viewer, measure_viewer_wine, report_viewer, report_viewer_wine
 from windows_figures import measure_wine, report_wine
 from wire_time import wire_seconds
 
@@ -279,10 +280,13 @@ def main():
         save_row = measure_save_row(p)
         window = measure_window(p, image, records)
         viewer = measure_viewer(p, image)
+        xlsx = measure_xlsx(p.cli, viewer["files"][1], work)
         wine = None
         if windows is not None:
             wine = measure_wine(p.cli, p.sim_exe, windows / "zklog-cli.exe", work, image,
                                 records)
+            viewer_wine = measure_viewer_wine(windows / "bench" / "zklog-bench-viewer.exe",
+                                              viewer, work)
             print("bench: Wine done", flush=True)
     except (BenchError, subprocess.TimeoutExpired, OSError) as error:
         print(f"bench: {error}\nbench: files kept in {work}", file=sys.stderr)
@@ -290,8 +294,10 @@ def main():
     report = Report()
     report_figures(report, records, reads, unpaced, paced, fast, save_row, window)
     report_viewer(report, viewer)
+    report_xlsx(report, xlsx)
     if wine is not None:
         report_wine(report, wine)
+        report_viewer_wine(report, viewer, viewer_wine)
     print()
     print(report.table())
     print(f"\nlow-latency request on a pty: TIOCGSERIAL {low_latency_on_pty()}, so it changes "

@@ -70,7 +70,7 @@ def measure_viewer(p, image):
     harness = p.build / "bench" / "zklog-bench-viewer"
     whole = _download_whole(p, image)
     big = _repeat_rows(whole, p.work / "viewer-100k.db", BIG_ROWS)
-    return {"whole": _runs(harness, whole), "big": _runs(harness, big)}
+    return {"whole": _runs(harness, whole), "big": _runs(harness, big), "files": (whole, big)}
 
 
 def report_viewer(report, runs):
@@ -90,3 +90,42 @@ def report_viewer(report, runs):
     hwm = max(r["hwm_kb"] for r in big) / 1024
     report.add_second("viewer_100k", "memory", "zklog-view VmHWM, 100,000 rows", hwm, "MB",
                       BIG_MEMORY_TARGET_MB, [("VmHWM, most of 5", hwm, "MB")])
+
+
+WINE_RATIO_TARGET = 2.0
+
+
+def measure_viewer_wine(harness_exe, runs, work):
+    """The same harness built for Windows, under Wine on the offscreen platform, on the same two
+    files. Its times run from the process's creation as Windows records it: Wine's own start
+    before that is not counted, as a Windows desktop has no such start."""
+    from windows_figures import WinePrefix
+
+    prefix = WinePrefix(harness_exe.parent.parent / "wine", work / "COM1")
+    env = dict(prefix.env, WINEQT_QPA_PLATFORM="offscreen")
+    measured = {}
+    try:
+        for name, db in zip(("whole", "big"), runs["files"]):
+            measured[name] = []
+            for _ in range(REPS):
+                result = subprocess.run(["wine", harness_exe, "Z:" + str(db)],
+                                        capture_output=True, text=True, env=env, timeout=300)
+                if result.returncode != 0:
+                    raise BenchError(f"zklog-bench-viewer.exe exited {result.returncode}: "
+                                     f"{result.stdout.strip()} {result.stderr.strip()}")
+                measured[name].append(json.loads(result.stdout.strip().splitlines()[-1]))
+    finally:
+        prefix.stop()
+    return measured
+
+
+def report_viewer_wine(report, linux, wine):
+    for name, key, title in (("viewer_wine_first_paint", "whole",
+                              "zklog-view.exe under Wine / Linux, first paint, whole memory"),
+                             ("viewer_wine_100k", "big",
+                              "zklog-view.exe under Wine / Linux, first paint, 100,000 rows")):
+        on_wine = statistics.median(r["first_paint_ms"] for r in wine[key])
+        on_linux = statistics.median(r["first_paint_ms"] for r in linux[key])
+        report.add(name, title, on_wine / on_linux, "ratio", WINE_RATIO_TARGET,
+                   [("wine median", on_wine, "ms"), ("linux median", on_linux, "ms")],
+                   runs=[r["first_paint_ms"] for r in wine[key]])

@@ -3,9 +3,9 @@
 #include "device/port_path.h"
 #include "store/csv_writer.h"
 #include "store/log_database.h"
+#include "store/log_export.h"
 
 #include <SQLiteCpp/Exception.h>
-#include <fstream>
 #include <iostream>
 
 namespace zklog::cli {
@@ -16,29 +16,6 @@ struct ExportOptions {
     std::string database;
     std::string output;
 };
-
-// Written beside the target and renamed, so a failed export never leaves half a file, nor the
-// part it wrote.
-void export_to_file(SQLite::Database& db, const std::filesystem::path& target) {
-    const std::filesystem::path partial = target.string() + ".partial";
-    std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        throw std::runtime_error("cannot write " + partial.string());
-    }
-    try {
-        store::write_log_csv(db, file);
-        file.close();
-        if (!file) {
-            throw std::runtime_error("cannot write " + partial.string());
-        }
-        std::filesystem::rename(partial, target);
-    } catch (...) {
-        file.close();
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
-        throw;
-    }
-}
 
 int run_export(const ExportOptions& options) {
     const std::filesystem::path db_path =
@@ -53,7 +30,8 @@ int run_export(const ExportOptions& options) {
             std::cout.flush();
             return std::cout ? kExitOk : kExitDatabaseError;
         }
-        export_to_file(db, options.output);
+        SQLite::Statement query = store::select_log(db);
+        store::export_log(query, options.output);
         return kExitOk;
     } catch (const SQLite::Exception& error) {
         // The engine's text alone ("disk I/O error" for a folder) does not say which file.
@@ -69,11 +47,14 @@ int run_export(const ExportOptions& options) {
 
 Subcommand add_export_command(CLI::App& app) {
     auto options = std::make_shared<ExportOptions>();
-    auto* cmd = app.add_subcommand("export", "Write table LOG as CSV.");
+    auto* cmd = app.add_subcommand(
+        "export", "Write table LOG as CSV, or as an Excel workbook when the file ends in .xlsx.");
     cmd->add_option("--db", options->database,
                     "Database file (default: LOG_ZKA_ZKB.db next to zklog-cli)")
         ->check(kNonEmptyPath);
-    cmd->add_option("-o,--output", options->output, "CSV file (default: standard output)")
+    cmd->add_option("-o,--output", options->output,
+                    "CSV file, or an Excel workbook for a name ending in .xlsx (default: CSV on "
+                    "standard output)")
         ->check(kNonEmptyPath);
     return {cmd, [options] { return run_export(*options); }};
 }

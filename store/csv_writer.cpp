@@ -12,14 +12,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n"; // RFC 4180 records end with CRLF
 
-std::string select_sql() {
-    std::string sql = "SELECT ";
-    for (std::size_t i = 0; i < kLogFields.size(); ++i) {
-        sql += (i ? ", \"" : "\"") + std::string(kLogFields[i].name) + "\"";
-    }
-    return sql + " FROM LOG ORDER BY rowid";
-}
-
 } // namespace
 
 std::string csv_field(std::string_view text) {
@@ -44,7 +36,7 @@ std::string shortest_double(double value) {
 
 long write_log_csv(SQLite::Database& db, std::ostream& out) {
     // Prepared first: a file that is no log database writes nothing, not a lone header.
-    SQLite::Statement query(db, select_sql());
+    SQLite::Statement query(db, log_select_sql());
     return write_log_csv(query, out);
 }
 

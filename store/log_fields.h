@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace zklog::store {
@@ -48,6 +49,9 @@ inline constexpr std::array<FieldDef, 26> kLogFields{{
 }};
 
 inline constexpr std::size_t kFieldCount = kLogFields.size();
+
+// "SELECT" of every field of LOG, in table order, in the order the rows were saved.
+const std::string& log_select_sql();
 
 // Column index of a field name, spelled exactly (blanks included).
 std::optional<std::size_t> field_index(std::string_view name);

@@ -1,6 +1,6 @@
 #include "view/chart_export.h"
 
-#include "store/csv_writer.h"
+#include "store/log_export.h"
 #include "view/chart_panel.h"
 
 #include <QFile>
@@ -86,26 +86,13 @@ std::optional<QString> write_chart(ChartPanel& panel, const QString& path, QSize
     return std::nullopt;
 }
 
-std::optional<QString> write_table_csv(SQLite::Database& db, const LogFilter& filter,
-                                       const QString& path) {
-    const std::filesystem::path target = path.toStdString();
-    const std::filesystem::path partial = target.string() + ".partial";
+std::optional<QString> write_table(SQLite::Database& db, const LogFilter& filter,
+                                   const QString& path) {
     try {
-        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            return QStringLiteral("Não foi possível gravar %1.").arg(path);
-        }
         SQLite::Statement query = select_rows(db, filter, 0, -1, false);
-        store::write_log_csv(query, file);
-        file.close();
-        if (!file) {
-            throw std::runtime_error("write");
-        }
-        std::filesystem::rename(partial, target);
+        store::export_log(query, std::filesystem::path(path.toStdU16String()));
         return std::nullopt;
     } catch (const std::exception& e) {
-        std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
         return QStringLiteral("Não foi possível gravar %1: %2")
             .arg(path, QString::fromUtf8(e.what()));
     }

@@ -20,10 +20,10 @@ QStringList chart_formats();
 // Writes `panel` as drawn at `size`. On failure returns the Portuguese reason and leaves no file.
 std::optional<QString> write_chart(ChartPanel& panel, const QString& path, QSize size);
 
-// The filtered table as CSV, written beside `path` and renamed, so a failure leaves no half
-// file. Returns the reason on failure.
-std::optional<QString> write_table_csv(SQLite::Database& db, const LogFilter& filter,
-                                       const QString& path);
+// The filtered table as an Excel workbook for a name ending in .xlsx, else as CSV, written
+// beside `path` and renamed, so a failure leaves no half file. Returns the reason on failure.
+std::optional<QString> write_table(SQLite::Database& db, const LogFilter& filter,
+                                   const QString& path);
 
 // "1200x700" as a size; nullopt for anything else, or a side under 100 or over 10000 pixels.
 std::optional<QSize> parse_size(std::string_view text);

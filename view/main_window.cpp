@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -115,7 +116,9 @@ void MainWindow::build_actions() {
     add(QStringLiteral("Exportar gráfico…"), QKeySequence(Qt::CTRL | Qt::Key_G),
         &MainWindow::export_chart);
     add(QStringLiteral("Exportar CSV…"), QKeySequence(Qt::CTRL | Qt::Key_E),
-        &MainWindow::export_csv);
+        [this] { export_table(QStringLiteral("CSV"), QStringLiteral("csv")); });
+    add(QStringLiteral("Exportar Excel…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+        [this] { export_table(QStringLiteral("Excel"), QStringLiteral("xlsx")); });
     bar->addSeparator();
     auto* time_only = bar->addAction(QStringLiteral("Zoom só no tempo"));
     time_only->setCheckable(true);
@@ -241,18 +244,22 @@ void MainWindow::export_chart() {
     }
 }
 
-void MainWindow::export_csv() {
+void MainWindow::export_table(const QString& format, const QString& suffix) {
     if (!db_) {
         return;
     }
+    const QString title = QStringLiteral("Exportar %1").arg(format);
     const QString chosen =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Exportar CSV"),
-                                     QStringLiteral("LOG.csv"), QStringLiteral("CSV (*.csv)"));
+        QFileDialog::getSaveFileName(this, title, QStringLiteral("LOG.%1").arg(suffix),
+                                     QStringLiteral("%1 (*.%2)").arg(format, suffix));
     if (chosen.isEmpty()) {
         return;
     }
-    if (const auto error = write_table_csv(*db_, model_->filter(), chosen)) {
-        QMessageBox::warning(this, QStringLiteral("Exportar CSV"), *error);
+    // The format follows the name; a name typed without the suffix gets the one asked for.
+    const QString path =
+        QFileInfo(chosen).suffix().isEmpty() ? chosen + QLatin1Char('.') + suffix : chosen;
+    if (const auto error = write_table(*db_, model_->filter(), path)) {
+        QMessageBox::warning(this, title, *error);
     }
 }
 

@@ -58,7 +58,8 @@ private:
     void file_changed();
     void choose_file();
     void export_chart();
-    void export_csv();
+    // The table as filtered, as CSV or an Excel workbook (`suffix` "csv" or "xlsx").
+    void export_table(const QString& format, const QString& suffix);
     void select_record(std::size_t record);
     void table_row_selected();
     void show_error(const QString& text);

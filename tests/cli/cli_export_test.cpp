@@ -3,6 +3,7 @@
 #include "store/log_database.h"
 #include "tests/cli/cli_process.h"
 #include "tests/download/generated_rows.h"
+#include "tests/store/workbook_check.h"
 #include "tests/support/sim_process.h"
 
 #include <fstream>
@@ -88,6 +89,13 @@ TEST(CliExport, ReproducesEveryValueOfADownloadedTable) {
 
     const auto to_stdout = test::run_cli(dir, {"export", "--db", db.string()});
     EXPECT_EQ(to_stdout.out, text.str());
+
+    const auto workbook = dir.file("log.xlsx");
+    const auto to_workbook =
+        test::run_cli(dir, {"export", "--db", db.string(), "-o", workbook.string()});
+    ASSERT_EQ(to_workbook.exit_code, 0) << to_workbook.err;
+    const auto check = test::check_workbook(db, workbook);
+    EXPECT_TRUE(check.ok) << check.output;
 
     const auto records = parse_csv(text.str());
     const auto rows = test::read_log_rows(db);

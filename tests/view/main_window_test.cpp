@@ -1,20 +1,16 @@
 // The viewer's window on real database files, off screen.
-#include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/view/log_files.h"
 #include "view/main_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTableView>
 #include <QTest>
 #include <QtCharts/QAbstractSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QXYSeries>
-#include <SQLiteCpp/Database.h>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -164,42 +160,6 @@ TEST_F(MainWindowTest, F5Reloads) {
     const int reloads = window->reload_count();
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(window->reload_count(), reloads + 1);
-}
-
-// The window follows a download into its file and never makes a save fail.
-TEST_F(MainWindowTest, FollowsADownloadWithoutGettingInItsWay) {
-    ASSERT_EQ(
-        QProcess::execute(ZKLOG_CLI_PATH, {"init-db", QString::fromStdString(path_.string())}), 0);
-    // Paced like a real line, so the download lasts long enough for the window to reload often.
-    test::SimProcess sim({"--generate", "300", "--baud", "115200"});
-    ViewerSettings settings;
-    settings.reload_delay_ms = 20; // reload as often as it can, to be in the way if it could
-    MainWindow window(settings);
-    window.open_file(path_);
-    window.show();
-
-    QProcess download;
-    download.start(ZKLOG_CLI_PATH,
-                   {"download", "--port", QString::fromStdString(sim.pty()), "--address", "1",
-                    "--whole", "--db", QString::fromStdString(path_.string())});
-    ASSERT_TRUE(download.waitForStarted());
-    QElapsedTimer clock;
-    clock.start();
-    while (download.state() != QProcess::NotRunning && clock.elapsed() < 100'000) {
-        QTest::qWait(10);
-    }
-    const QString out = QString::fromUtf8(download.readAllStandardOutput());
-    EXPECT_EQ(download.exitCode(), 0) << download.readAllStandardError().toStdString();
-    EXPECT_TRUE(out.contains("Dados gravados com sucesso")) << out.toStdString();
-    EXPECT_GT(window.reload_count(), 2);
-
-    QTest::qWait(200);
-    window.reload();
-    SQLite::Database db(path_.string(), SQLite::OPEN_READONLY);
-    const auto saved = db.execAndGet("SELECT count(*) FROM LOG").getInt64();
-    EXPECT_GT(saved, 0);
-    ASSERT_NE(window.charts().data(), nullptr);
-    EXPECT_EQ(static_cast<std::int64_t>(window.charts().data()->size()), saved);
 }
 
 } // namespace

@@ -139,12 +139,12 @@ TEST(TableCsv, SameBytesAsZklogCliExportAndFilteredRowsOnly) {
               0);
     SQLite::Database db = open_log_read_only(db_path);
     const auto view_csv = dir.file("view.csv");
-    EXPECT_FALSE(write_table_csv(db, {}, QString::fromStdString(view_csv.string())));
+    EXPECT_FALSE(write_table(db, {}, QString::fromStdString(view_csv.string())));
     EXPECT_EQ(test::file_bytes(view_csv), test::file_bytes(cli_csv));
 
     LogFilter relays;
     relays.relay_changes = true;
-    EXPECT_FALSE(write_table_csv(db, relays, QString::fromStdString(view_csv.string())));
+    EXPECT_FALSE(write_table(db, relays, QString::fromStdString(view_csv.string())));
     const std::string filtered = test::file_bytes(view_csv);
     EXPECT_EQ(std::count(filtered.begin(), filtered.end(), '\n'), 2); // header and one row
     EXPECT_NE(filtered.find("\"a, \"\"quoted\"\" text\""), std::string::npos);

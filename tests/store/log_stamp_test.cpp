@@ -1,8 +1,8 @@
-#include "view/time_stamp.h"
+#include "store/log_stamp.h"
 
 #include <gtest/gtest.h>
 
-namespace zklog::view {
+namespace zklog::store {
 namespace {
 
 struct StampCase {
@@ -53,4 +53,4 @@ TEST(TimeStamp, SecondsCountFromTheStartOf2000) {
 }
 
 } // namespace
-} // namespace zklog::view
+} // namespace zklog::store

@@ -1,10 +1,10 @@
-#include "view/time_stamp.h"
+#include "store/log_stamp.h"
 
 #include <array>
 #include <charconv>
 #include <chrono>
 
-namespace zklog::view {
+namespace zklog::store {
 
 namespace {
 
@@ -62,4 +62,4 @@ long long seconds_since_2000(const TimeStamp& stamp) {
            stamp.second;
 }
 
-} // namespace zklog::view
+} // namespace zklog::store
