@@ -240,7 +240,9 @@ std::optional<QString> write_report_pdf(const ReportLog& log, const ReportHeadin
         const QRectF page = pdf.pageLayout().paintRectPixels(pdf.resolution());
         document.setPageSize(QSizeF(page.width(), page.height() - pdf.resolution() * 0.3));
         const int text_pages = document.pageCount();
-        const QString footer = heading.title + QStringLiteral(" — ") + heading.file_name;
+        const QString footer = heading.title == heading.file_name
+                                   ? heading.title
+                                   : heading.title + QStringLiteral(" — ") + heading.file_name;
         QPainter painter;
         if (painter.begin(&pdf)) {
             draw_text_pages(painter, pdf, document, footer, text_pages + 1);

@@ -261,7 +261,7 @@ TEST_P(ReportFiguresTest, MatchThePlainComputationForEverySeed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         test::TempDir dir;
         const auto path = dir.file("LOG_ZKA_ZKB.db");
-        const auto saved = test::write_simulated_log(path, 300, seed, GetParam().damage);
+        const auto saved = test::write_simulated_log(dir, path, 300, seed, GetParam().damage);
         ASSERT_GT(saved.size(), 100U);
         SQLite::Database db = open_log_read_only(path);
         for (const auto& [filter, keeps] : filters) {
@@ -290,8 +290,8 @@ INSTANTIATE_TEST_SUITE_P(
 // The damage the cases above rely on really is in their logs.
 TEST(ReportFigures, TheSeededLogsHoldWhatTheCasesNeed) {
     test::TempDir dir;
-    const auto saved = test::write_simulated_log(
-        dir.file("a.db"), 300, 1, {.layout = sim::LogLayout::Wrapped, .sensor_fault = true});
+    test::write_simulated_log(dir, dir.file("a.db"), 300, 1,
+                              {.layout = sim::LogLayout::Wrapped, .sensor_fault = true});
     SQLite::Database db = open_log_read_only(dir.file("a.db"));
     const auto log = load_report_log(db);
     EXPECT_FALSE(std::is_sorted(log.data.order.begin(), log.data.order.end()));

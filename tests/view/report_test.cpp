@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(ReportTest, CommandWritesEveryFigureWhereTheReaderFindsIt) {
-    test::write_simulated_log(db_path_, 300, 7,
+    test::write_simulated_log(dir_, db_path_, 300, 7,
                               {.layout = sim::LogLayout::Wrapped,
                                .bad_stamp_share = 0.02,
                                .bad_checksum_share = 0.03,
@@ -133,7 +133,7 @@ TEST_F(ReportTest, CommandWritesEveryFigureWhereTheReaderFindsIt) {
 }
 
 TEST_F(ReportTest, TwoReportsOfOneFileDifferOnlyInWhenTheyWereMade) {
-    test::write_simulated_log(db_path_, 200, 3, {.bad_checksum_share = 0.05});
+    test::write_simulated_log(dir_, db_path_, 200, 3, {.bad_checksum_share = 0.05});
     SQLite::Database db = open_log_read_only(db_path_);
     const ReportLog log = load_report_log(db);
     const QDateTime first(QDate(2026, 3, 4), QTime(10, 20, 30));
@@ -151,7 +151,7 @@ TEST_F(ReportTest, TwoReportsOfOneFileDifferOnlyInWhenTheyWereMade) {
 }
 
 TEST_F(ReportTest, TheWindowReportsTheRowsAsFiltered) {
-    test::write_simulated_log(db_path_, 200, 5, {.bad_checksum_share = 0.1});
+    test::write_simulated_log(dir_, db_path_, 200, 5, {.bad_checksum_share = 0.1});
     MainWindow window;
     window.open_file(db_path_);
     window.crc_filter().setChecked(true);

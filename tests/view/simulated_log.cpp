@@ -1,27 +1,15 @@
 #include "tests/view/simulated_log.h"
 
-#include "download/base_block.h"
-#include "download/record_decoder.h"
 #include "store/log_database.h"
-#include "store/log_fields.h"
+#include "tests/cli/cli_process.h"
+#include "tests/support/sim_process.h"
 
 #include <random>
-#include <span>
+#include <stdexcept>
 
 namespace zklog::test {
 
 namespace {
-
-store::LogRow decode(std::span<const std::uint16_t> words) {
-    store::LogRow row;
-    download::RecordDecoder decoder(words.first(download::kBaseBlockWords), row);
-    std::size_t at = download::kBaseBlockWords;
-    while (const std::uint32_t size = decoder.next_block_words()) {
-        decoder.decode_next(words.subspan(at, size));
-        at += size;
-    }
-    return row;
-}
 
 void damage_sensors(std::vector<SimulatedRecord>& records, std::mt19937& random) {
     const auto from = std::uniform_int_distribution<std::size_t>(0, records.size() - 1)(random);
@@ -37,7 +25,8 @@ void damage_sensors(std::vector<SimulatedRecord>& records, std::mt19937& random)
 
 } // namespace
 
-std::vector<SimulatedRecord> write_simulated_log(const std::filesystem::path& path, int count,
+std::vector<SimulatedRecord> write_simulated_log(const TempDir& dir,
+                                                 const std::filesystem::path& database, int count,
                                                  unsigned seed, const LogDamage& damage) {
     sim::RelayImage image;
     std::vector<SimulatedRecord> records;
@@ -50,8 +39,6 @@ std::vector<SimulatedRecord> write_simulated_log(const std::filesystem::path& pa
     }
     std::bernoulli_distribution bad_stamp(damage.bad_stamp_share);
     std::bernoulli_distribution bad_checksum(damage.bad_checksum_share);
-    store::create_database(path);
-    store::LogDatabase db(path);
     for (auto& [record, checksum_failed] : records) {
         if (bad_stamp(random)) {
             // What a relay with a flat clock battery writes.
@@ -59,17 +46,20 @@ std::vector<SimulatedRecord> write_simulated_log(const std::filesystem::path& pa
             record.month = 2;
         }
         checksum_failed = bad_checksum(random);
-        std::vector<std::uint16_t> words = sim::record_words(record);
-        const std::uint16_t checksum = sim::record_checksum(words);
-        words.push_back(checksum_failed ? static_cast<std::uint16_t>(checksum ^ 0x5A5A) : checksum);
-        const store::LogRow row = decode(words);
-        auto& pending = db.add_new();
-        for (std::size_t column = 0; column < store::kFieldCount; ++column) {
-            if (!std::holds_alternative<std::monostate>(row.at(column))) {
-                pending.set(store::kLogFields[column].name, row.at(column));
-            }
-        }
-        db.update();
+        sim::put_record(image, record.start, sim::record_words(record), !checksum_failed);
+    }
+
+    store::create_database(database);
+    SimProcess relay({"--image", write_image_file(dir, image, database.stem().string() + ".bin")});
+    // A wrapped log fills the memory: only a whole download reads the older lap too.
+    std::vector<std::string> args{"download", "--port", relay.pty(),      "--address",
+                                  "1",        "--db",   database.string()};
+    if (damage.layout == sim::LogLayout::Wrapped) {
+        args.emplace_back("--whole");
+    }
+    const CliResult download = run_cli(dir, args);
+    if (download.exit_code != 0) {
+        throw std::runtime_error("zklog-cli download: " + download.err + download.out);
     }
     return records;
 }

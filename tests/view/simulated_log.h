@@ -1,8 +1,9 @@
-// Log databases of the simulated relay's believable transformer log: each record run through
-// the download's own decoder and saved in memory order, with the damage a test asks for.
+// Log databases downloaded from the simulated relay: its believable transformer log, with the
+// damage a test asks for, served by zklog-sim on a pty and saved by zklog-cli download.
 #pragma once
 
 #include "sim/believable_log.h"
+#include "tests/support/temp_dir.h"
 
 #include <filesystem>
 #include <vector>
@@ -12,17 +13,20 @@ namespace zklog::test {
 struct LogDamage {
     sim::LogLayout layout = sim::LogLayout::FromStart; // Wrapped: saved out of time order
     double bad_stamp_share = 0;                        // records whose clock wrote nonsense
-    double bad_checksum_share = 0;                     // records saved with CRC_Valido 0
+    double bad_checksum_share = 0;                     // records with a wrong checksum word
     bool sensor_fault = false;                         // a stretch of RTD1 and TC3 flagged faulty
 };
 
 struct SimulatedRecord {
-    sim::GeneratedRecord record; // the fields as saved, damage included
+    sim::GeneratedRecord record; // the fields as the relay holds them, damage included
     bool checksum_failed = false;
 };
 
-// Writes about `count` records to a new database at `path`; returns them in saved order.
-std::vector<SimulatedRecord> write_simulated_log(const std::filesystem::path& path, int count,
+// Downloads about `count` records into a new database at `database`, using `dir` for the
+// relay's memory file; returns the records in saved order. Throws std::runtime_error when the
+// download fails.
+std::vector<SimulatedRecord> write_simulated_log(const TempDir& dir,
+                                                 const std::filesystem::path& database, int count,
                                                  unsigned seed, const LogDamage& damage);
 
 } // namespace zklog::test
