@@ -1,10 +1,9 @@
 #include "view/report.h"
 
-#include "view/log_source.h"
+#include "view/log_reading.h"
 #include "view/report_document.h"
 #include "view/report_log.h"
 
-#include <SQLiteCpp/Exception.h>
 #include <iostream>
 
 namespace zklog::view {
@@ -15,15 +14,9 @@ QString default_report_title(const std::filesystem::path& database) {
 
 int report_to_file(const ReportRequest& request) {
     ReportLog log;
-    try {
-        SQLite::Database db = open_log_read_only(request.database);
-        log = load_report_log(db);
-    } catch (const LogSourceError& e) {
-        std::cerr << "zklog-view: " << e.what() << "\n";
-        return 1;
-    } catch (const SQLite::Exception& e) {
-        std::cerr << "zklog-view: "
-                  << describe_engine_error(request.database, e.getErrorCode(), e.what()) << "\n";
+    if (const auto error = read_log_file(
+            request.database, [&log](SQLite::Database& db) { log = load_report_log(db); })) {
+        std::cerr << "zklog-view: " << *error << "\n";
         return 1;
     }
     const ReportHeading heading{request.title.value_or(default_report_title(request.database)),
