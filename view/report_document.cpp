@@ -31,12 +31,13 @@ QString cell(const QString& text, bool number = false) {
 }
 
 QString header_row(std::initializer_list<const char*> names) {
-    QString row = QStringLiteral("<tr>");
+    // A header row repeats at the top of each page a long table runs onto.
+    QString row = QStringLiteral("<thead><tr>");
     for (const char* name : names) {
         row += QStringLiteral("<th bgcolor=\"#e4e4e4\" align=\"left\">%1</th>")
                    .arg(QString::fromUtf8(name));
     }
-    return row + QStringLiteral("</tr>");
+    return row + QStringLiteral("</tr></thead>");
 }
 
 QString table(const QString& rows) {
@@ -208,7 +209,7 @@ QString report_html(const ReportLog& log, const ReportFigures& figures,
                           "<h2>Temperaturas</h2>%3"
                           "<h2>Relés</h2>%4"
                           "<h2>Registros por causa</h2>%5"
-                          "<h2>Eventos</h2>%6"
+                          "<h2 style=\"page-break-before: always\">Eventos</h2>%6"
                           "<p><small>Leituras nulas e as que o próprio registro marca como de "
                           "sensor em falha ficam fora de todos os números. Um registro vale até "
                           "o registro seguinte; tempos em h:mm.</small></p>"
