@@ -10,6 +10,7 @@
 #include "view/report_log.h"
 #include "view/report_text.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QProcess>
 #include <QRegularExpression>
@@ -174,6 +175,30 @@ TEST_F(ReportTest, TheWindowReportsTheRowsAsFiltered) {
     EXPECT_TRUE(
         has_row(text, {"Com CRC inválido (CRC_Valido 0)", QString::number(log.data.size())}));
     EXPECT_LE(differing_lines(text, test::pdf_text(expected)).size(), 1);
+}
+
+TEST_F(ReportTest, TheWindowOffersTheReportOnCtrlR) {
+    MainWindow window;
+    const auto actions = window.findChildren<QAction*>();
+    const auto found = std::find_if(actions.begin(), actions.end(), [](const QAction* action) {
+        return action->text() == QString::fromUtf8("Relatório…");
+    });
+    ASSERT_NE(found, actions.end());
+    EXPECT_EQ((*found)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+}
+
+TEST_F(ReportTest, CommandLineMistakesAreRefusedWithTheUsage) {
+    test::write_simulated_log(dir_, db_path_, 20, 1, {});
+    const QString db = path_text(db_path_);
+    const QString out = path_text(dir_.file("r.pdf"));
+    for (const QStringList& args : {QStringList{"--report"}, QStringList{"--title", "x", db},
+                                    QStringList{"--report", out, "--render", out, db},
+                                    QStringList{"--report", out, "--title"}}) {
+        const auto run = test::run_view(args);
+        EXPECT_EQ(run.exit_code, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("uso: zklog-view"))) << run.err.toStdString();
+        EXPECT_FALSE(std::filesystem::exists(dir_.file("r.pdf")));
+    }
 }
 
 struct BadReport {
