@@ -20,6 +20,18 @@ constexpr int kResolution = 300;
 // page.
 constexpr int kChartWidth = 1400;
 constexpr double kMarginMm = 15;
+// The band at the foot of each page that holds its number.
+constexpr double kFooterInches = 0.3;
+
+QRectF paint_rect(const QPdfWriter& pdf) {
+    return pdf.pageLayout().paintRectPixels(pdf.resolution());
+}
+
+// The part of the page above the footer.
+QSizeF body_size(const QPdfWriter& pdf) {
+    const QRectF page = paint_rect(pdf);
+    return {page.width(), page.height() - pdf.resolution() * kFooterInches};
+}
 
 QString text_of(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toHtmlEscaped();
@@ -159,44 +171,40 @@ void draw_footer(QPainter& painter, const QRectF& area, const QString& text) {
     painter.drawText(area, Qt::AlignRight | Qt::AlignBottom, text);
 }
 
-// The rich text cut into pages of `page`, each with its footer.
+// The rich text, already cut into pages of body_size(), each page with its footer.
 void draw_text_pages(QPainter& painter, QPdfWriter& pdf, QTextDocument& document,
                      const QString& footer, int total_pages) {
-    const QRectF page = pdf.pageLayout().paintRectPixels(pdf.resolution());
-    const double footer_height = pdf.resolution() * 0.3;
-    document.setPageSize(QSizeF(page.width(), page.height() - footer_height));
+    const QSizeF body = body_size(pdf);
     const int pages = document.pageCount();
     for (int number = 0; number < pages; ++number) {
         if (number > 0) {
             pdf.newPage();
         }
-        const double top = number * (page.height() - footer_height);
+        const double top = number * body.height();
         painter.save();
         painter.translate(0, -top);
-        document.drawContents(&painter,
-                              QRectF(0, top, page.width(), page.height() - footer_height));
+        document.drawContents(&painter, QRectF(QPointF(0, top), body));
         painter.restore();
         draw_footer(
-            painter, QRectF(0, 0, page.width(), page.height()),
+            painter, QRectF(QPointF(), paint_rect(pdf).size()),
             QStringLiteral("%1 — página %2 de %3").arg(footer).arg(number + 1).arg(total_pages));
     }
 }
 
 void draw_charts(QPainter& painter, QPdfWriter& pdf, const ChartData& data, const QString& footer,
                  int page_number) {
-    const QRectF page = pdf.pageLayout().paintRectPixels(pdf.resolution());
-    const double footer_height = pdf.resolution() * 0.3;
-    const double scale = page.width() / kChartWidth;
+    const QSizeF body = body_size(pdf);
+    const double scale = body.width() / kChartWidth;
     ChartPanel panel;
     panel.set_data(std::make_shared<ChartData>(data));
-    show_off_screen(panel,
-                    QSize(kChartWidth, static_cast<int>((page.height() - footer_height) / scale)));
+    show_off_screen(panel, QSize(kChartWidth, static_cast<int>(body.height() / scale)));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(scale, scale);
     panel.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     painter.restore();
-    draw_footer(painter, page, QStringLiteral("%1 — página %2 de %2").arg(footer).arg(page_number));
+    draw_footer(painter, QRectF(QPointF(), paint_rect(pdf).size()),
+                QStringLiteral("%1 — página %2 de %2").arg(footer).arg(page_number));
 }
 
 } // namespace
@@ -235,11 +243,11 @@ std::optional<QString> write_report_pdf(const ReportLog& log, const ReportHeadin
         QTextDocument document;
         document.documentLayout()->setPaintDevice(&pdf);
         QFont font(QStringLiteral("DejaVu Sans"));
+        font.setStyleHint(QFont::SansSerif);
         font.setPointSizeF(9);
         document.setDefaultFont(font);
         document.setHtml(report_html(log, figures, heading));
-        const QRectF page = pdf.pageLayout().paintRectPixels(pdf.resolution());
-        document.setPageSize(QSizeF(page.width(), page.height() - pdf.resolution() * 0.3));
+        document.setPageSize(body_size(pdf));
         const int text_pages = document.pageCount();
         const QString footer = heading.title == heading.file_name
                                    ? heading.title

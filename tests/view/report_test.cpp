@@ -201,6 +201,16 @@ TEST_F(ReportTest, CommandLineMistakesAreRefusedWithTheUsage) {
     }
 }
 
+TEST_F(ReportTest, AnOutputThatCannotBeWrittenIsSaidAndLeavesNothing) {
+    test::write_simulated_log(dir_, db_path_, 20, 1, {});
+    const auto out = dir_.file("falta") / "r.pdf";
+    const auto run = test::run_view({"--report", path_text(out), path_text(db_path_)});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8("Não foi possível gravar")))
+        << run.err.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("falta")));
+}
+
 struct BadReport {
     const char* name;
     std::function<std::shared_ptr<void>(const std::filesystem::path&)> make;
