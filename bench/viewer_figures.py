@@ -106,10 +106,10 @@ def report_viewer(report, runs):
                [("first paint, median of 5", big_paint, "ms")],
                runs=[r["first_paint_ms"] for r in big], rows=big[0]["records"],
                table_rows_loaded=big[0]["table_rows_loaded"])
-    hwm = max(r["hwm_kb"] for r in big) / 1024
-    report.add_second("viewer_100k", "memory", "zklog-view VmHWM, 100,000 rows", hwm, "MB",
-                      BIG_MEMORY_TARGET_MB, [("VmHWM, most of 5", hwm, "MB")])
     report_s = statistics.median(runs["report"])
     report.add("report_100k", "zklog-view --report, 100,000 rows", report_s, "s",
                REPORT_TARGET_S, [("start to exit, median of 5", report_s, "s")],
                runs=runs["report"], rows=big[0]["records"])
+    hwm = max(r["hwm_kb"] for r in big) / 1024
+    report.add_second("viewer_100k", "memory", "zklog-view VmHWM, 100,000 rows", hwm, "MB",
+                      BIG_MEMORY_TARGET_MB, [("VmHWM, most of 5", hwm, "MB")])

@@ -63,10 +63,10 @@ private:
     void choose_file();
     void export_chart();
     void export_csv();
-    void make_report();
     void select_record(std::size_t record);
     void table_row_selected();
     void show_error(const QString& text);
+    void make_report();
 
     ViewerSettings settings_;
     std::filesystem::path path_;
