@@ -1,10 +1,11 @@
-// zklog-view: shows table LOG of a log database as a table and charts, or writes the charts to
-// an image with --render.
+// zklog-view: shows table LOG of a log database as a table and charts, writes the charts to an
+// image with --render, or the service report to a PDF with --report.
 #include "device/port_path.h"
 #include "store/log_database.h"
 #include "view/chart_export.h"
 #include "view/main_window.h"
 #include "view/render.h"
+#include "view/report.h"
 
 #include <QApplication>
 #include <iostream>
@@ -16,27 +17,35 @@ namespace {
 struct Arguments {
     std::optional<std::filesystem::path> file;
     std::optional<QString> render;
+    std::optional<QString> report;
+    std::optional<QString> title;
     QSize size{1200, 700};
 };
 
 constexpr std::string_view kUsage =
     "uso: zklog-view [ARQUIVO]\n"
-    "     zklog-view --render SAIDA.png|SAIDA.svg|SAIDA.pdf [--size LARGURAxALTURA] ARQUIVO\n";
+    "     zklog-view --render SAIDA.png|SAIDA.svg|SAIDA.pdf [--size LARGURAxALTURA] ARQUIVO\n"
+    "     zklog-view --report SAIDA.pdf [--title TEXTO] [ARQUIVO]\n";
 
 // Returns nullopt after telling what is wrong.
 std::optional<Arguments> parse(int argc, char** argv) {
     Arguments args;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--render" || arg == "--size") {
+        if (arg == "--render" || arg == "--size" || arg == "--report" || arg == "--title") {
             if (i + 1 >= argc) {
                 std::cerr << "zklog-view: falta o valor de " << arg << "\n" << kUsage;
                 return std::nullopt;
             }
             const std::string_view value = argv[++i];
+            const QString text =
+                QString::fromLocal8Bit(value.data(), static_cast<qsizetype>(value.size()));
             if (arg == "--render") {
-                args.render =
-                    QString::fromLocal8Bit(value.data(), static_cast<qsizetype>(value.size()));
+                args.render = text;
+            } else if (arg == "--report") {
+                args.report = text;
+            } else if (arg == "--title") {
+                args.title = text;
             } else if (const auto size = zklog::view::parse_size(value)) {
                 args.size = *size;
             } else {
@@ -61,6 +70,14 @@ std::optional<Arguments> parse(int argc, char** argv) {
         std::cerr << "zklog-view: --render precisa do ARQUIVO do banco de dados\n" << kUsage;
         return std::nullopt;
     }
+    if (args.render && args.report) {
+        std::cerr << "zklog-view: --render e --report não vão juntos\n" << kUsage;
+        return std::nullopt;
+    }
+    if (args.title && !args.report) {
+        std::cerr << "zklog-view: --title é só para --report\n" << kUsage;
+        return std::nullopt;
+    }
     return args;
 }
 
@@ -72,7 +89,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // A render needs no screen: without one it must still work, from a script or a cron job.
-    if (args->render && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    if ((args->render || args->report) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     int qt_argc = argc > 0 ? 1 : 0;
@@ -81,9 +98,13 @@ int main(int argc, char** argv) {
     if (args->render) {
         return zklog::view::render_to_file({*args->file, *args->render, args->size});
     }
+    const auto database =
+        args->file.value_or(zklog::store::default_database_path(zklog::device::executable_dir()));
+    if (args->report) {
+        return zklog::view::report_to_file({database, *args->report, args->title});
+    }
     zklog::view::MainWindow window;
-    window.open_file(
-        args->file.value_or(zklog::store::default_database_path(zklog::device::executable_dir())));
+    window.open_file(database);
     window.show();
     return QApplication::exec();
 }

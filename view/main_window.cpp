@@ -2,6 +2,9 @@
 
 #include "view/chart_export.h"
 #include "view/log_source.h"
+#include "view/report.h"
+#include "view/report_document.h"
+#include "view/report_log.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -11,6 +14,7 @@
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -127,6 +131,8 @@ void MainWindow::build_actions() {
     auto* reset = bar->addAction(QStringLiteral("Restaurar zoom"));
     reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     connect(reset, &QAction::triggered, charts_, &ChartPanel::reset_zoom);
+    bar->addSeparator();
+    add(QStringLiteral("Relatório…"), QKeySequence(Qt::CTRL | Qt::Key_R), &MainWindow::make_report);
     auto* find = new QAction(this);
     find->setShortcut(QKeySequence::Find);
     connect(find, &QAction::triggered, this, [this] { filter_box_->setFocus(); });
@@ -299,6 +305,42 @@ void MainWindow::dropEvent(QDropEvent* event) {
     const auto urls = event->mimeData()->urls();
     if (!urls.isEmpty() && urls.front().isLocalFile()) {
         open_file(urls.front().toLocalFile().toStdString());
+    }
+}
+
+std::optional<QString> MainWindow::write_report(const QString& title, const QString& path) {
+    if (!db_) {
+        return error_text().isEmpty() ? QStringLiteral("Nenhum arquivo aberto.") : error_text();
+    }
+    try {
+        const ReportLog log = load_report_log(*db_, model_->filter());
+        return write_report_pdf(
+            log, {title, default_report_title(path_), QDateTime::currentDateTime()}, path);
+    } catch (const SQLite::Exception& e) {
+        return QString::fromStdString(describe_engine_error(path_, e.getErrorCode(), e.what()));
+    }
+}
+
+void MainWindow::make_report() {
+    if (!db_) {
+        return;
+    }
+    bool accepted = false;
+    const QString title = QInputDialog::getText(
+        this, QStringLiteral("Relatório"), QStringLiteral("Título do relatório:"),
+        QLineEdit::Normal, default_report_title(path_), &accepted);
+    if (!accepted) {
+        return;
+    }
+    const QString suggested =
+        file_text(path_.parent_path() / (path_.stem().string() + "-relatorio.pdf"));
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Salvar relatório"),
+                                                        suggested, QStringLiteral("PDF (*.pdf)"));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (const auto error = write_report(title, chosen)) {
+        QMessageBox::warning(this, QStringLiteral("Relatório"), *error);
     }
 }
 

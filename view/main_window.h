@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QFileSystemWatcher;
@@ -46,6 +47,9 @@ public:
     QCheckBox& relays_filter() { return *relays_; }
     QCheckBox& crc_filter() { return *crc_; }
     int reload_count() const { return reload_count_; }
+    // The service report of the rows the table shows, as "Relatório…" writes it once asked for
+    // the title and the file. Returns the reason on failure.
+    std::optional<QString> write_report(const QString& title, const QString& path);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -63,6 +67,7 @@ private:
     void select_record(std::size_t record);
     void table_row_selected();
     void show_error(const QString& text);
+    void make_report();
 
     ViewerSettings settings_;
     std::filesystem::path path_;

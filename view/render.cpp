@@ -2,25 +2,19 @@
 
 #include "view/chart_export.h"
 #include "view/chart_panel.h"
-#include "view/log_source.h"
+#include "view/log_reading.h"
 
 #include <QFile>
-#include <SQLiteCpp/Exception.h>
 #include <iostream>
 
 namespace zklog::view {
 
 int render_to_file(const RenderRequest& request) {
     std::shared_ptr<ChartData> data;
-    try {
-        SQLite::Database db = open_log_read_only(request.database);
-        data = std::make_shared<ChartData>(load_chart_data(db));
-    } catch (const LogSourceError& e) {
-        std::cerr << "zklog-view: " << e.what() << "\n";
-        return 1;
-    } catch (const SQLite::Exception& e) {
-        std::cerr << "zklog-view: "
-                  << describe_engine_error(request.database, e.getErrorCode(), e.what()) << "\n";
+    if (const auto error = read_log_file(request.database, [&data](SQLite::Database& db) {
+            data = std::make_shared<ChartData>(load_chart_data(db));
+        })) {
+        std::cerr << "zklog-view: " << *error << "\n";
         return 1;
     }
     ChartPanel panel;

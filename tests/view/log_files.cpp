@@ -2,6 +2,7 @@
 
 #include "store/log_database.h"
 
+#include <SQLiteCpp/Database.h>
 #include <fstream>
 #include <sstream>
 
@@ -34,6 +35,19 @@ std::string file_bytes(const std::filesystem::path& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+std::shared_ptr<void> locked_log_file(const std::filesystem::path& path) {
+    store::create_database(path);
+    {
+        SQLite::Database db(path.string(), SQLite::OPEN_READWRITE);
+        db.exec("PRAGMA journal_mode=DELETE");
+    }
+    auto holder = std::make_shared<SQLite::Database>(path.string(), SQLite::OPEN_READWRITE);
+    holder->exec("PRAGMA locking_mode=EXCLUSIVE");
+    holder->exec("BEGIN EXCLUSIVE");
+    holder->exec("INSERT INTO LOG (\"Data\") VALUES ('1/1/23')");
+    return holder;
 }
 
 } // namespace zklog::test

@@ -4,6 +4,7 @@
 #include "store/log_row.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,5 +21,9 @@ FieldValues stamped_row(const std::string& data, const std::string& hora, double
                         const std::string& relays = "");
 
 std::string file_bytes(const std::filesystem::path& path);
+
+// A new database at `path` whose exclusive lock another program holds (rollback journal, where
+// a lock keeps readers out) for as long as the result lives.
+std::shared_ptr<void> locked_log_file(const std::filesystem::path& path);
 
 } // namespace zklog::test

@@ -1,6 +1,7 @@
 // Each kind of file the viewer cannot show gets its own Portuguese message, never a crash.
 #include "store/log_database.h"
 #include "tests/support/temp_dir.h"
+#include "tests/view/log_files.h"
 #include "view/log_source.h"
 
 #include <SQLiteCpp/Database.h>
@@ -45,21 +46,6 @@ std::shared_ptr<void> few_columns(const std::filesystem::path& path) {
     return nullptr;
 }
 
-// Another program holding the file's exclusive lock (rollback journal, where a lock keeps
-// readers out).
-std::shared_ptr<void> locked(const std::filesystem::path& path) {
-    store::create_database(path);
-    {
-        SQLite::Database db(path.string(), SQLite::OPEN_READWRITE);
-        db.exec("PRAGMA journal_mode=DELETE");
-    }
-    auto holder = std::make_shared<SQLite::Database>(path.string(), SQLite::OPEN_READWRITE);
-    holder->exec("PRAGMA locking_mode=EXCLUSIVE");
-    holder->exec("BEGIN EXCLUSIVE");
-    holder->exec("INSERT INTO LOG (\"Data\") VALUES ('1/1/23')");
-    return holder;
-}
-
 class BadFileTest : public ::testing::TestWithParam<BadFileCase> {};
 
 TEST_P(BadFileTest, SaysWhatIsWrongInPortuguese) {
@@ -82,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFileCase{"no_table_log", other_table, "não tem a tabela LOG"},
                       BadFileCase{"missing_columns", few_columns,
                                   "não tem as colunas: Causa, Mapas, Reles Ativos"},
-                      BadFileCase{"locked", locked, "está bloqueado por outro programa"}),
+                      BadFileCase{"locked", test::locked_log_file,
+                                  "está bloqueado por outro programa"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LogSource, OpensAGoodFileAndNeverCreatesOne) {

@@ -1,6 +1,7 @@
 // zklog-view --render as a script runs it: a real process, off screen.
 #include "tests/support/temp_dir.h"
 #include "tests/view/log_files.h"
+#include "tests/view/view_process.h"
 #include "view/chart_export.h"
 #include "view/log_source.h"
 
@@ -12,23 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace zklog::test {
-
-struct RenderRun {
-    int exit_code = -1;
-    QString err;
-};
-
-static RenderRun run_view(const QStringList& args) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY")); // headless must work without any screen
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(ZKLOG_VIEW_PATH), args);
-    process.waitForFinished(60'000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 inline std::vector<FieldValues> some_rows(int count) {
     std::vector<FieldValues> rows;
