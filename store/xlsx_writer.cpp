@@ -1,5 +1,6 @@
 #include "store/xlsx_writer.h"
 
+#include "store/c_file_name.h"
 #include "store/log_fields.h"
 #include "store/log_stamp.h"
 
@@ -74,13 +75,11 @@ public:
         // the root of the drive).
         const std::filesystem::path folder =
             path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-        tmpdir_ = folder.string();
+        tmpdir_ = c_file_name(folder);
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.tmpdir = tmpdir_.data();
-        // The library opens its files with fopen(), which takes the system's narrow encoding
-        // (the ANSI code page on Windows), which is what path::string() gives.
-        book_ = workbook_new_opt(path.string().c_str(), &options);
+        book_ = workbook_new_opt(c_file_name(path).c_str(), &options);
         if (book_ == nullptr) {
             throw std::runtime_error("cannot create the workbook " + path.string());
         }
