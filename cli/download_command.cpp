@@ -78,7 +78,9 @@ int run_download(DownloadOptions& options) {
     }
     // However the signal found the download (between records, in a read, in a save), the
     // user asked it to stop: the rows saved so far stay, and the exit says it was stopped.
-    if (ConsoleFrontend::stop_requested()) {
+    // A signal after the last read stopped nothing: "Dados gravados com sucesso" was printed
+    // and every row saved, so the exit says so too.
+    if (ConsoleFrontend::stop_requested() && result != download::DownloadResult::Completed) {
         return kExitInterrupted;
     }
     return exit_code(result);
