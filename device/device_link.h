@@ -7,6 +7,7 @@
 #include "device/serial_settings.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -87,6 +88,9 @@ private:
     void run_while_reply_travels(const ReadRequest& request, OwedReplies::Clock::time_point sent);
 
     SerialSettings settings_;
+    // How long a read request takes on the line at the settings' rate; set when the port is
+    // opened, once the rate is known to be one the line can run.
+    std::chrono::microseconds request_line_time_{0};
     _modbus* ctx_ = nullptr;
     std::filesystem::path device_;
     PortClaim claim_;
