@@ -162,7 +162,7 @@ std::int32_t DeviceLink::close_comm() {
 }
 
 std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_register,
-                                    std::uint32_t count) {
+                                    std::uint32_t count, OnSilence on_silence) {
     word_count_ = 0;
     last_error_ = EINVAL;
     if (ctx_ == nullptr || count == 0 || count > kMaxWords || first_register >= kRegisterSpace ||
@@ -189,6 +189,13 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
             return kReadFailed;
         }
         if (!verdict.garbled) {
+            // The retry goes out at once, keeping the input: a reply to the silent request that
+            // comes late answers it as well as its own would (see OwedReplies).
+            const bool ask_again = verdict.error == ETIMEDOUT &&
+                                   on_silence == OnSilence::AskAgain && attempt < kSilenceRetries;
+            if (ask_again) {
+                continue;
+            }
             return kReadFailed;
         }
         // What is left of the spoilt reply would spoil the next one too, or, kept in the input
