@@ -17,12 +17,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace zklog::test {
@@ -61,23 +59,15 @@ protected:
     }
 
     void run_side_by_side(std::vector<Download>& downloads) {
-        std::atomic<std::size_t> next{0};
-        const auto work = [&] {
-            for (std::size_t i = next++; i < downloads.size(); i = next++) {
-                auto& d = downloads[i];
-                SCOPED_TRACE(std::string(mode_name(d.mode)) + ", zklog-sim --chaos " +
-                             std::to_string(d.seed) + " --chaos-percent " +
-                             std::to_string(d.percent));
-                const auto db = dir_.file("download" + std::to_string(i) + ".db");
-                d.outcome = soak_download(db, image_file_, records_, d.mode,
-                                          chaos_options(d.seed, d.percent, kLateMs));
-                std::filesystem::remove(db);
-            }
-        };
-        std::vector<std::jthread> workers;
-        for (unsigned w = 0; w < kSideBySide; ++w) {
-            workers.emplace_back(work);
-        }
+        side_by_side(downloads.size(), kSideBySide, [&](std::size_t i) {
+            auto& d = downloads[i];
+            SCOPED_TRACE(std::string(mode_name(d.mode)) + ", zklog-sim --chaos " +
+                         std::to_string(d.seed) + " --chaos-percent " + std::to_string(d.percent));
+            const auto db = dir_.file("download" + std::to_string(i) + ".db");
+            d.outcome = soak_download(db, image_file_, records_, d.mode,
+                                      chaos_options(d.seed, d.percent, kLateMs));
+            std::filesystem::remove(db);
+        });
     }
 
     TempDir dir_;

@@ -8,8 +8,10 @@
 #include "tests/support/chaos_line.h"
 #include "tests/support/sim_process.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <optional>
+#include <thread>
 
 namespace zklog::test {
 
@@ -65,6 +67,20 @@ SoakOutcome soak_download(const std::filesystem::path& db, const std::string& im
         expect_row_matches(saved[i], records[i]);
     }
     return outcome;
+}
+
+void side_by_side(std::size_t count, unsigned threads,
+                  const std::function<void(std::size_t)>& job) {
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < count && !::testing::Test::HasFailure(); i = next++) {
+            job(i);
+        }
+    };
+    std::vector<std::jthread> workers;
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back(work);
+    }
 }
 
 } // namespace zklog::test

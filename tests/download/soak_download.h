@@ -7,7 +7,9 @@
 #include "sim/record_generator.h"
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,5 +28,10 @@ struct SoakOutcome {
 SoakOutcome soak_download(const std::filesystem::path& db, const std::string& image_file,
                           const std::vector<sim::GeneratedRecord>& records, SoakMode mode,
                           const std::vector<std::string>& sim_options);
+
+// Runs `job` for every index below `count`, `threads` at a time: the soaks' downloads spend
+// nearly all their time waiting out timeouts. Once the test has a failure no more are started,
+// so that the first failing line is the one to look into.
+void side_by_side(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& job);
 
 } // namespace zklog::test
