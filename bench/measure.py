@@ -292,8 +292,8 @@ def main():
         return 1
     report = Report()
     report_figures(report, records, reads, unpaced, paced, fast, save_row, window)
-    report_viewer(report, viewer)
     report_completion(report, completion)
+    report_viewer(report, viewer)
     if wine is not None:
         report_wine(report, wine)
     print()
