@@ -23,6 +23,7 @@ import tempfile
 import termios
 import time
 
+from completion_figures import measure_completion, report_completion
 from fast_figures import (measure_fast_paced, measure_scan, measure_slow_line,
                           report_fast_peer, report_slow_line_and_scan)
 from report import Report
@@ -277,6 +278,8 @@ def main():
         print("bench: --fast done", flush=True)
         fast["scan"] = measure_scan(p.cli, p.sim_exe, work)
         print("bench: scan done", flush=True)
+        completion = measure_completion(p.cli, p.sim_exe, work)
+        print("bench: completion on a bad line done", flush=True)
         save_row = measure_save_row(p)
         window = measure_window(p, image, records)
         viewer = measure_viewer(p, image)
@@ -293,6 +296,7 @@ def main():
         return 1
     report = Report()
     report_figures(report, records, reads, unpaced, paced, fast, save_row, window)
+    report_completion(report, completion)
     report_viewer(report, viewer)
     report_xlsx(report, xlsx)
     if wine is not None:

@@ -100,6 +100,7 @@ std::int32_t DeviceLink::open_path(const std::filesystem::path& device) {
         return kOpenFailed;
     }
     set_response_timeout(ctx, settings_.response_timeout);
+    request_line_time_ = request_line_time(settings_);
     modbus_set_byte_timeout(ctx, whole_seconds(settings_.byte_timeout),
                             microseconds_part(settings_.byte_timeout));
     ctx_ = ctx;
@@ -161,7 +162,7 @@ std::int32_t DeviceLink::close_comm() {
 }
 
 std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_register,
-                                    std::uint32_t count) {
+                                    std::uint32_t count, OnSilence on_silence) {
     word_count_ = 0;
     last_error_ = EINVAL;
     if (ctx_ == nullptr || count == 0 || count > kMaxWords || first_register >= kRegisterSpace ||
@@ -188,6 +189,13 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
             return kReadFailed;
         }
         if (!verdict.garbled) {
+            // The retry goes out at once, keeping the input: a reply to the silent request that
+            // comes late answers it as well as its own would (see OwedReplies).
+            const bool ask_again = verdict.error == ETIMEDOUT &&
+                                   on_silence == OnSilence::AskAgain && attempt < kSilenceRetries;
+            if (ask_again) {
+                continue;
+            }
             return kReadFailed;
         }
         // What is left of the spoilt reply would spoil the next one too, or, kept in the input
@@ -237,7 +245,7 @@ ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
         // The request gets on its way first. The kernel needs the CPU to hand it on (to the
         // other side, on a pty), which a busy task would hold up; and no reply can begin before
         // the request has left the line.
-        await_first_byte(ctx_, request_line_time(settings_));
+        await_first_byte(ctx_, request_line_time_);
         run_while_reply_travels(request, sent);
         // From here on the reply is waited for, and owed, as if the request had just gone out:
         // a slow task does not eat into the relay's response time, and a reply to it can come
@@ -258,7 +266,7 @@ ReplyVerdict DeviceLink::exchange(const ReadRequest& request) {
     const int error = length == -1 ? failure_cause() : 0;
     // Where the line cannot be watched, the whole reply's time stands for its first byte's.
     replies_outlast_requests_ =
-        (first_byte_at.value_or(Clock::now()) - request_sent) >= request_line_time(settings_);
+        (first_byte_at.value_or(Clock::now()) - request_sent) >= request_line_time_;
     // Where the line cannot be watched, only a timeout before the whole response timeout has
     // passed is known to be a reply that stopped.
     if (error == ETIMEDOUT && first_byte == FirstByte::Unknown &&

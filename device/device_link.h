@@ -7,6 +7,7 @@
 #include "device/serial_settings.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -31,8 +32,17 @@ public:
     DeviceLink& operator=(const DeviceLink&) = delete;
 
     // A reply spoilt on the line (wrong frame CRC, noise before it, cut short) is asked for again
-    // this many times, once the line has gone quiet. Silence and exception replies are not.
+    // this many times, once the line has gone quiet. Exception replies are not.
     static constexpr int kGarbledRetries = 2;
+    // A read that asks for it (OnSilence::AskAgain) is asked again this many times after a
+    // timeout with no reply. The tries of one read are counted together, whatever each met:
+    // three in all.
+    static constexpr int kSilenceRetries = 2;
+
+    // What a read does when the relay stays silent. A lost request or reply costs a record read
+    // one timeout and a retry, not the download; a caller that has its own attempts (the log
+    // pointer's six) or asks each address once (a bus scan) gives up at the first timeout.
+    enum class OnSilence { GiveUp, AskAgain };
 
     // Opens COM `port` (see com_port_path, relative to the executable's folder). kOpenOk when
     // open; any other value is a failure. An open port is closed first. The port is held for
@@ -50,12 +60,13 @@ public:
     // Reads `count` holding registers (function 0x03) from slave `address`, starting at
     // `first_register`. kReadOk when the word buffer now holds exactly those words; any other
     // value is a failure and leaves the buffer empty. A garbled reply is asked for again (see
-    // kGarbledRetries); after a timeout, a reply that comes late is never taken as the answer
-    // to another request (see OwedReplies).
+    // kGarbledRetries), and so is silence if `on_silence` says so; after a timeout, a reply that
+    // comes late is never taken as the answer to another request (see OwedReplies), while the
+    // same read asked again takes it.
     // A read that finds the port itself gone (adapter unplugged) closes it; the next read opens
     // the same device path again first, and fails at once if it is still missing.
     std::uint32_t modbus_rd(std::uint32_t address, std::uint32_t first_register,
-                            std::uint32_t count);
+                            std::uint32_t count, OnSilence on_silence = OnSilence::GiveUp);
     // Word `index` of the last successful read, 0 to 65535; 0 past the words read.
     std::uint32_t modbus_var(std::uint32_t index) const;
     std::uint32_t words_read() const { return word_count_; }
@@ -87,6 +98,9 @@ private:
     void run_while_reply_travels(const ReadRequest& request, OwedReplies::Clock::time_point sent);
 
     SerialSettings settings_;
+    // How long a read request takes on the line at the settings' rate; set when the port is
+    // opened, once the rate is known to be one the line can run.
+    std::chrono::microseconds request_line_time_{0};
     _modbus* ctx_ = nullptr;
     std::filesystem::path device_;
     PortClaim claim_;

@@ -48,15 +48,21 @@ bool BlockReads::may_halve_after_failure() const {
 
 // Reads from `first` a block of the size in use, never shorter than the `count` words the
 // record needs (the record-by-record read, once halving has gone below it), never past
-// `last_register` nor past the last addressable register.
+// `last_register` nor past the last addressable register. Silence is asked again within the
+// read once it can only be a lost frame: after a big read has been answered, or for a block no
+// bigger than the record needs. Before that it may be a relay refusing the size, and the
+// smaller block that follows is the next try.
 bool BlockReads::read_block(std::uint32_t address, std::uint32_t first, std::uint32_t count,
                             std::uint32_t last_register) {
+    using device::DeviceLink;
     block_.clear();
     for (;;) {
         const std::uint32_t limit = std::min(last_register, kLastAddressable);
         const std::uint32_t room = limit >= first ? limit - first + 1 : 0;
         const std::uint32_t size = std::max(count, std::min(block_size_, room));
-        if (link_.modbus_rd(address, first, size) == device::DeviceLink::kReadOk) {
+        const auto on_silence = size_confirmed_ || size <= count ? DeviceLink::OnSilence::AskAgain
+                                                                 : DeviceLink::OnSilence::GiveUp;
+        if (link_.modbus_rd(address, first, size, on_silence) == DeviceLink::kReadOk) {
             if (size > count) {
                 size_confirmed_ = true;
             }

@@ -62,8 +62,11 @@ std::uint32_t Run::address() const {
     return *address;
 }
 
+// Each of the pointer's attempts is one request: a silent relay costs six timeouts, not
+// eighteen, before the message.
 bool Run::read(std::uint32_t first_register, std::uint32_t count) {
-    return link_.modbus_rd(address(), first_register, count) == device::DeviceLink::kReadOk;
+    return link_.modbus_rd(address(), first_register, count,
+                           device::DeviceLink::OnSilence::GiveUp) == device::DeviceLink::kReadOk;
 }
 
 // The next `count` words of the log memory, through the run's source, which may read no

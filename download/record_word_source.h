@@ -25,7 +25,9 @@ public:
                                                                 std::uint32_t last_register) = 0;
 };
 
-// The standard reads: each block of a record read on its own, exactly as long as it is.
+// The standard reads: each block of a record read on its own, exactly as long as it is. A
+// block whose request or reply the line lost is asked again within the read (see
+// DeviceLink::OnSilence): only a read that fails every try ends the download.
 class RecordByRecordReads final : public RecordWordSource {
 public:
     explicit RecordByRecordReads(device::DeviceLink& link) : link_(link) {}
@@ -33,7 +35,8 @@ public:
     std::optional<std::span<const std::uint16_t>> words(std::uint32_t address, std::uint32_t first,
                                                         std::uint32_t count,
                                                         std::uint32_t /*last_register*/) override {
-        if (link_.modbus_rd(address, first, count) != device::DeviceLink::kReadOk) {
+        if (link_.modbus_rd(address, first, count, device::DeviceLink::OnSilence::AskAgain) !=
+            device::DeviceLink::kReadOk) {
             return std::nullopt;
         }
         return link_.words();

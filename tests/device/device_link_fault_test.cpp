@@ -50,11 +50,19 @@ TEST_F(DeviceLinkFault, ExceptionReplyIsNotAskedAgain) {
     expect_words(1024, 1);
 }
 
-TEST_F(DeviceLinkFault, SilenceIsNotAskedAgain) {
-    start({"--silent-request", "1"});
+// A read that gives up on silence fails at its first timeout (request 1). One that asks again
+// is answered by its third try (requests 3 and 4 silent) and fails only when all three meet
+// silence (6 to 8); the next read is answered by request 9.
+TEST_F(DeviceLinkFault, SilenceIsAskedAgainOnlyByAReadThatAsks) {
+    start({"--silent-request", "1", "--silent-request", "3", "--silent-request", "4",
+           "--silent-request", "6", "--silent-request", "7", "--silent-request", "8"});
     expect_failure(2000, 10);
     EXPECT_EQ(link_.last_error(), ETIMEDOUT);
     expect_words(2000, 10);
+    expect_words(2010, 8, 1, OnSilence::AskAgain);
+    expect_failure(2018, 7, 1, OnSilence::AskAgain);
+    EXPECT_EQ(link_.last_error(), ETIMEDOUT);
+    expect_words(2018, 7);
 }
 
 struct GarbledReply {
@@ -127,6 +135,14 @@ TEST_P(LateReplies, RetryOfTheSameReadThenOthersGetTheirOwnWords) {
     start_late(1);
     expect_failure(2000, 10);
     expect_words(2000, 10);
+    read_others_until_the_late_reply_is_past();
+    expect_words(1024, 1);
+}
+
+// The same, with the read asking again itself: the retry takes the late reply or its own.
+TEST_P(LateReplies, AReadThatAsksAgainGetsItsWordsAndOthersTheirOwn) {
+    start_late(1);
+    expect_words(2000, 10, 1, OnSilence::AskAgain);
     read_others_until_the_late_reply_is_past();
     expect_words(1024, 1);
 }

@@ -40,9 +40,12 @@ protected:
         std::filesystem::create_symlink(target, port_);
     }
 
+    using OnSilence = device::DeviceLink::OnSilence;
+
     // The read succeeds and returns exactly the image's words at `first`.
-    void expect_words(std::uint32_t first, std::uint32_t count, std::uint32_t slave = 1) {
-        ASSERT_EQ(link_.modbus_rd(slave, first, count), device::DeviceLink::kReadOk)
+    void expect_words(std::uint32_t first, std::uint32_t count, std::uint32_t slave = 1,
+                      OnSilence on_silence = OnSilence::GiveUp) {
+        ASSERT_EQ(link_.modbus_rd(slave, first, count, on_silence), device::DeviceLink::kReadOk)
             << count << " words at " << first;
         ASSERT_EQ(link_.words_read(), count);
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -51,15 +54,18 @@ protected:
         }
     }
 
-    // The read fails, leaves no words behind, and gives up within kFailBound.
-    void expect_failure(std::uint32_t first, std::uint32_t count, std::uint32_t slave = 1) {
+    // The read fails, leaves no words behind, and gives up within kFailBound a try.
+    void expect_failure(std::uint32_t first, std::uint32_t count, std::uint32_t slave = 1,
+                        OnSilence on_silence = OnSilence::GiveUp) {
         const auto begin = std::chrono::steady_clock::now();
-        const auto result = link_.modbus_rd(slave, first, count);
+        const auto result = link_.modbus_rd(slave, first, count, on_silence);
         const auto took = std::chrono::steady_clock::now() - begin;
+        const int tries =
+            on_silence == OnSilence::AskAgain ? device::DeviceLink::kSilenceRetries + 1 : 1;
         EXPECT_NE(result, device::DeviceLink::kReadOk) << count << " words at " << first;
         EXPECT_EQ(link_.words_read(), 0u);
         EXPECT_EQ(link_.modbus_var(0), 0u);
-        EXPECT_LT(took, kFailBound) << count << " words at " << first;
+        EXPECT_LT(took, kFailBound * tries) << count << " words at " << first;
     }
 
     TempDir dir_;

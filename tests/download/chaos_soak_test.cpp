@@ -2,23 +2,19 @@
 // zklog-sim's random line (replies late, twice, after noise, with a bad CRC, cut short or not
 // at all), a download either completes with every row exactly the record it stands for, or ends
 // with its failure message and rows that are an exact prefix of the records.
-#include "download/block_reads.h"
-#include "download/log_download.h"
-#include "download/messages.h"
 #include "sim/fault_plan.h"
 #include "sim/record_generator.h"
 #include "sim/request_trace.h"
-#include "tests/download/generated_rows.h"
-#include "tests/download/scripted_frontend.h"
+#include "tests/download/soak_download.h"
 #include "tests/support/chaos_line.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
 #include <chrono>
-#include <cstdlib>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
-#include <optional>
+#include <mutex>
 #include <string>
 
 namespace zklog::test {
@@ -28,63 +24,29 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRecords = 12;
+// Downloads under way at once: each mostly waits out timeouts.
+constexpr unsigned kSideBySide = 12;
 
-device::SerialSettings soak_line() {
-    device::SerialSettings line;
-    line.response_timeout = kSoakResponseTimeout;
-    line.byte_timeout = 20ms;
-    return line;
-}
-
-enum class Mode { RecordByRecord, Fast };
-
-class ChaosSoak : public ::testing::TestWithParam<Mode> {
+class ChaosSoak : public ::testing::TestWithParam<SoakMode> {
 protected:
     ChaosSoak() {
         records_ = sim::generate_records(image_, kRecords, 77);
         image_file_ = write_image_file(dir_, image_);
     }
 
-    // One download on a fresh file against the line of `seed`; returns what the run showed.
+    // One download on a fresh file against the line of `seed`; several go on at once.
     void soak(std::uint32_t seed) {
         const auto db = dir_.file("seed" + std::to_string(seed) + ".db");
         const auto trace = dir_.file("seed" + std::to_string(seed) + ".trace");
-        store::create_database(db);
-        store::LogDatabase database(db);
-        std::vector<std::string> args{"--image", image_file_, "--trace", trace.string()};
+        std::vector<std::string> options{"--trace", trace.string()};
         const auto chaos = chaos_options(seed, chaos_percent(seed));
-        args.insert(args.end(), chaos.begin(), chaos.end());
-        SimProcess sim(args);
-        device::DeviceLink link(soak_line());
-        download::BlockReads blocks(link);
-        std::optional<download::LogDownload> procedure;
-        if (GetParam() == Mode::Fast) {
-            procedure.emplace(link, database, blocks);
-        } else {
-            procedure.emplace(link, database);
-        }
-        ScriptedFrontend ui;
-        ui.port = sim.pty();
-        const auto begin = Clock::now();
-        const auto result = procedure->run(ui);
-        longest_ = std::max(longest_, Clock::now() - begin);
-        sim.stop();
-
-        ASSERT_EQ(ui.messages.size(), 1u);
-        const auto saved = read_log_rows(db);
-        if (result == download::DownloadResult::Completed) {
-            ++completed_;
-            EXPECT_EQ(ui.messages[0].text, download::kMsgCompleted);
-            EXPECT_EQ(saved.size(), records_.size());
-        } else {
-            EXPECT_EQ(ui.messages[0].text, download::kMsgReadFailed);
-            EXPECT_LE(saved.size(), records_.size());
-        }
-        for (std::size_t i = 0; i < saved.size() && i < records_.size(); ++i) {
-            SCOPED_TRACE("row " + std::to_string(i));
-            expect_row_matches(saved[i], records_[i]);
-        }
-        count_faults(seed, sim::read_trace(trace));
+        options.insert(options.end(), chaos.begin(), chaos.end());
+        const auto outcome = soak_download(db, image_file_, records_, GetParam(), options);
+        const auto requests = sim::read_trace(trace);
+        const std::scoped_lock lock(tally_);
+        longest_ = std::max(longest_, outcome.took);
+        completed_ += outcome.completed ? 1 : 0;
+        count_faults(seed, requests);
     }
 
     // The faults the seed's line gave the requests this run made, drawn again as zklog-sim drew
@@ -121,6 +83,7 @@ protected:
     sim::RelayImage image_;
     std::vector<sim::GeneratedRecord> records_;
     std::string image_file_;
+    std::mutex tally_; // of what follows
     std::map<std::string, int> faults_;
     std::size_t requests_ = 0;
     int completed_ = 0;
@@ -129,10 +92,11 @@ protected:
 
 TEST_P(ChaosSoak, EverySavedRowIsTheRelaysRecord) {
     const int seeds = soak_seeds();
-    for (int seed = 1; seed <= seeds && !HasFailure(); ++seed) {
+    side_by_side(static_cast<std::size_t>(seeds), kSideBySide, [this](std::size_t i) {
+        const auto seed = static_cast<std::uint32_t>(i + 1);
         SCOPED_TRACE("zklog-sim --chaos " + std::to_string(seed));
-        soak(static_cast<std::uint32_t>(seed));
-    }
+        soak(seed);
+    });
     std::string summary = std::to_string(seeds) + " seeds, " + std::to_string(completed_) +
                           " completed, " + std::to_string(requests_) + " requests;";
     for (const auto& [kind, count] : faults_) {
@@ -148,9 +112,10 @@ TEST_P(ChaosSoak, EverySavedRowIsTheRelaysRecord) {
     EXPECT_GT(completed_, 0) << "no seed let a download complete: the soak checks too little";
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, ChaosSoak, ::testing::Values(Mode::RecordByRecord, Mode::Fast),
+INSTANTIATE_TEST_SUITE_P(Modes, ChaosSoak,
+                         ::testing::Values(SoakMode::RecordByRecord, SoakMode::Fast),
                          [](const auto& info) {
-                             return info.param == Mode::Fast ? "Fast" : "RecordByRecord";
+                             return info.param == SoakMode::Fast ? "Fast" : "RecordByRecord";
                          });
 
 } // namespace

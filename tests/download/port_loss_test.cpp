@@ -70,7 +70,7 @@ TEST_F(SerialPortLoss, SilentRelayReplacedBehindTheSameLinkIsReachedAtTheNextRun
     const std::size_t failing = 3;
     serve({"--silent-after", std::to_string(base_block_request(failing) - 1)}, com_link_);
     EXPECT_EQ(run(), DownloadResult::RecordReadFailed);
-    expect_no_hang(1);
+    expect_no_hang(device::DeviceLink::kSilenceRetries + 1);
     EXPECT_EQ(ui_.only_message().text, kMsgReadFailed);
     EXPECT_EQ(ui_.status, "Erro");
     expect_first_records(failing);

@@ -1,12 +1,15 @@
 // Every fault of the relay or the line, at every kind of read the download makes: a reply the
-// line spoilt is asked for again, at most twice; a fault that outlasts that (or silence, or an
-// exception reply, which are never asked again) must end the run with the right message, give
+// line spoilt is asked for again, at most twice, and so is silence at a record read (the log
+// pointer has its six attempts of one request each instead); a fault that outlasts that (or an
+// exception reply, which is never asked again) must end the run with the right message, give
 // up within its timeouts, keep every row saved before the fault exactly as read, and save
 // nothing of the record it could not read whole.
+#include "download/block_reads.h"
 #include "download/messages.h"
 #include "tests/download/sim_download_fixture.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <ostream>
 #include <tuple>
@@ -23,22 +26,28 @@ struct LineFault {
     const char* name;
     const char* sim_option; // zklog-sim option that spoils the reply to one request number
     bool garbled;           // spoilt on the line: the link asks again
+    bool silent;            // no reply: the link asks again at a record read
 };
 
 const LineFault kFaults[] = {
-    {"Silence", "--silent-request", false},
-    {"WrongSlaveAddress", "--wrong-address-request", true},
-    {"CorruptedFrameCrc", "--corrupt-request", true},
-    {"ExceptionReply", "--exception-request", false},
-    {"TruncatedFrame", "--truncate-request", true},
-    {"NoiseBeforeReply", "--noise-request", true},
-    {"OneRegisterMore", "--extra-word-request", true},
-    {"OneRegisterFewer", "--missing-word-request", true},
+    {"Silence", "--silent-request", false, true},
+    {"WrongSlaveAddress", "--wrong-address-request", true, false},
+    {"CorruptedFrameCrc", "--corrupt-request", true, false},
+    {"ExceptionReply", "--exception-request", false, false},
+    {"TruncatedFrame", "--truncate-request", true, false},
+    {"NoiseBeforeReply", "--noise-request", true, false},
+    {"OneRegisterMore", "--extra-word-request", true, false},
+    {"OneRegisterFewer", "--missing-word-request", true, false},
 };
 
+enum class ReadKind { Pointer, Record };
+
 // Requests the link makes for one read that keeps meeting `fault`.
-std::uint64_t requests_per_failed_read(const LineFault& fault) {
-    return fault.garbled ? device::DeviceLink::kGarbledRetries + 1 : 1;
+std::uint64_t requests_per_failed_read(const LineFault& fault, ReadKind read) {
+    if (fault.garbled) {
+        return device::DeviceLink::kGarbledRetries + 1;
+    }
+    return fault.silent && read == ReadKind::Record ? device::DeviceLink::kSilenceRetries + 1 : 1;
 }
 
 // Names rather than bytes in failure messages.
@@ -59,7 +68,8 @@ constexpr int kPointerAttempts = 6; // the pointer is asked six times before the
 class PointerRead : public SimDownload, public ::testing::TestWithParam<LineFault> {};
 
 TEST_P(PointerRead, FaultyAtEveryAttemptLeavesTheTableAsItWas) {
-    const std::uint64_t requests = kPointerAttempts * requests_per_failed_read(GetParam());
+    const std::uint64_t requests =
+        kPointerAttempts * requests_per_failed_read(GetParam(), ReadKind::Pointer);
     save_previous_rows(3);
     serve(fault_at(GetParam(), 1, requests));
     ui_.status = "before";
@@ -85,7 +95,9 @@ TEST_P(PointerRead, FaultyAtEveryAttemptLeavesTheTableAsItWas) {
 
 TEST_P(PointerRead, FaultyFiveTimesThenAnsweredGoesOn) {
     save_previous_rows(3);
-    serve(fault_at(GetParam(), 1, (kPointerAttempts - 1) * requests_per_failed_read(GetParam())));
+    serve(
+        fault_at(GetParam(), 1,
+                 (kPointerAttempts - 1) * requests_per_failed_read(GetParam(), ReadKind::Pointer)));
     EXPECT_EQ(run(), DownloadResult::Completed);
     expect_no_hang(kPointerAttempts);
 
@@ -168,11 +180,12 @@ TEST_P(RecordRead, FaultEndsTheRunAndKeepsTheRowsBeforeIt) {
     const std::size_t failing = failing_record(block);
     const auto [read_in_record, first_register] = block_read(records_[failing], block);
     const std::uint64_t first_request = base_block_request(failing) + read_in_record;
-    const std::uint64_t request = first_request + requests_per_failed_read(fault) - 1;
+    const std::uint64_t tries = requests_per_failed_read(fault, ReadKind::Record);
+    const std::uint64_t request = first_request + tries - 1;
     save_previous_rows(3);
     serve(fault_at(fault, first_request, request));
     EXPECT_EQ(run(), DownloadResult::RecordReadFailed);
-    expect_no_hang(1);
+    expect_no_hang(fault.silent ? static_cast<int>(tries) : 1);
 
     const std::string progress = "Lendo registro " + std::to_string(failing) + "...";
     const auto& message = ui_.only_message();
@@ -257,19 +270,99 @@ TEST_P(LateReply, ToTheFirstPointerReadTheDownloadCompletes) {
     expect_no_hang(3);
 }
 
-// A record read that timed out ends the run, as silence does; the reply that comes after it
-// must not spoil the next run.
-TEST_P(LateReply, ToARecordReadEndsTheRunAndTheNextRunCompletes) {
+// A record read that timed out is asked again at once: the late reply answers the retry (at
+// 520 ms) or comes while the retry's own is owed (at 900 ms) and is dropped; no row takes it for
+// another read's words, in this run or the next.
+TEST_P(LateReply, ToARecordReadIsTakenByItsRetryAndTheRunCompletes) {
     const std::uint64_t request = base_block_request(3);
     serve(late(request));
-    EXPECT_EQ(run(), DownloadResult::RecordReadFailed);
-    expect_first_records(3);
+    EXPECT_EQ(run(), DownloadResult::Completed);
+    expect_first_records(records_.size());
+    const auto reads = trace();
+    ASSERT_GT(reads.size(), request);
+    EXPECT_EQ(reads[request].first_register, reads[request - 1].first_register);
     EXPECT_EQ(run(), DownloadResult::Completed);
     expect_first_records(records_.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, LateReply, ::testing::Values(520, 900),
                          [](const auto& info) { return std::to_string(info.param) + "ms"; });
+
+// One request the line loses, at each kind of read the download makes: the read is asked again
+// (the pointer by its next attempt, a record's block and a --fast block within the read) and
+// the download completes with every row.
+enum class LostAt {
+    Pointer,
+    BaseBlock,
+    SecondChannelBlock,
+    DifferentialBlock,
+    LoneChecksumWord,
+    FastBlock
+};
+
+class OneLostRequest : public SimDownload, public ::testing::TestWithParam<LostAt> {
+protected:
+    // The request the line loses, in a run with no other fault.
+    std::uint64_t lost_request() const {
+        switch (GetParam()) {
+        case LostAt::Pointer:
+            return 1;
+        case LostAt::FastBlock:
+            return 3; // the second block: the first has confirmed the size
+        case LostAt::BaseBlock:
+            return lost_in_record(Block::Base);
+        case LostAt::SecondChannelBlock:
+            return lost_in_record(Block::SecondChannel);
+        case LostAt::DifferentialBlock:
+            return lost_in_record(Block::Differential);
+        case LostAt::LoneChecksumWord:
+            return lost_in_record(Block::LoneChecksum);
+        }
+        return 0;
+    }
+
+private:
+    std::uint64_t lost_in_record(Block block) const {
+        for (std::size_t i = 1; i < records_.size(); ++i) {
+            if (has_block(records_[i], block)) {
+                return base_block_request(i) + block_read(records_[i], block).first;
+            }
+        }
+        ADD_FAILURE() << "no generated record has a " << block_name(block);
+        return 0;
+    }
+};
+
+TEST_P(OneLostRequest, IsAskedAgainAndTheDownloadCompletes) {
+    download::BlockReads blocks(link_);
+    if (GetParam() == LostAt::FastBlock) {
+        procedure_.emplace(link_, *database_, blocks);
+    }
+    const std::uint64_t lost = lost_request();
+    serve({"--silent-request", std::to_string(lost)});
+    EXPECT_EQ(run(), DownloadResult::Completed);
+    EXPECT_EQ(ui_.only_message().text, kMsgCompleted);
+    expect_first_records(records_.size());
+    // One timeout, then the retry's own reply may still come until its late window has passed.
+    expect_no_hang(3);
+    const auto reads = trace();
+    ASSERT_GT(reads.size(), lost);
+    EXPECT_EQ(reads[lost].first_register, reads[lost - 1].first_register);
+    EXPECT_EQ(reads[lost].count, reads[lost - 1].count);
+}
+
+std::string lost_at_name(const ::testing::TestParamInfo<LostAt>& info) {
+    constexpr std::array<const char*, 6> kNames{
+        "Pointer",           "BaseBlock",        "SecondChannelBlock",
+        "DifferentialBlock", "LoneChecksumWord", "FastBlock"};
+    return kNames.at(static_cast<std::size_t>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialFaultMatrix, OneLostRequest,
+                         ::testing::Values(LostAt::Pointer, LostAt::BaseBlock,
+                                           LostAt::SecondChannelBlock, LostAt::DifferentialBlock,
+                                           LostAt::LoneChecksumWord, LostAt::FastBlock),
+                         lost_at_name);
 
 } // namespace
 } // namespace zklog::test

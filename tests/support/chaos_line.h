@@ -13,9 +13,11 @@
 
 namespace zklog::test {
 
-// Ten times shorter than the default, so that many seeds fit in seconds; a late reply comes at
-// most just inside the late window this timeout gives (one more timeout).
+// Five times shorter than the default, so that many seeds fit in seconds; a late reply comes at
+// most just inside the late window this timeout gives (one more timeout). The byte timeout is
+// shortened alike.
 inline constexpr std::chrono::milliseconds kSoakResponseTimeout{100};
+inline constexpr std::chrono::milliseconds kSoakByteTimeout{20};
 inline constexpr int kSoakLateMs = 190;
 
 // From a line that spoils one request in fifty, on which most downloads complete, to one that
@@ -25,11 +27,12 @@ inline int chaos_percent(std::uint32_t seed) {
     return kPercents[seed % kPercents.size()];
 }
 
-// zklog-sim's options for the line of `seed`, spoiling `percent` requests in a hundred.
-inline std::vector<std::string> chaos_options(std::uint32_t seed, int percent) {
-    return {"--chaos",         std::to_string(seed),
-            "--chaos-percent", std::to_string(percent),
-            "--late-ms",       std::to_string(kSoakLateMs)};
+// zklog-sim's options for the line of `seed`, spoiling `percent` requests in a hundred, late
+// replies up to `late_ms` late.
+inline std::vector<std::string> chaos_options(std::uint32_t seed, int percent,
+                                              int late_ms = kSoakLateMs) {
+    return {"--chaos",   std::to_string(seed),   "--chaos-percent", std::to_string(percent),
+            "--late-ms", std::to_string(late_ms)};
 }
 
 inline int soak_seeds() {
