@@ -30,5 +30,9 @@ Subcommand add_export_command(CLI::App& app);
 Subcommand add_dump_command(CLI::App& app);
 Subcommand add_init_db_command(CLI::App& app);
 Subcommand add_scan_command(CLI::App& app);
+Subcommand add_ports_command(CLI::App& app);
+
+// After "Erro ao abrir porta COM.": the ports that do exist, on standard error.
+void tell_existing_ports();
 
 } // namespace zklog::cli

@@ -70,6 +70,9 @@ int run_download(DownloadOptions& options) {
         options.fast ? static_cast<download::RecordWordSource&>(block_reads) : record_reads);
     ConsoleFrontend frontend(options.port, options.address, options.whole);
     const download::DownloadResult result = procedure.run(frontend);
+    if (result == download::DownloadResult::PortOpenFailed) {
+        tell_existing_ports();
+    }
     if (!procedure.file_whole()) {
         std::cerr << "zklog-cli: aviso: outro programa impediu que todas as linhas fossem "
                      "gravadas no próprio arquivo "

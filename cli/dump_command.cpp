@@ -50,6 +50,7 @@ int run_dump(const DumpOptions& options) {
     device::DeviceLink link(line);
     if (download::open_port(link, *port) != device::DeviceLink::kOpenOk) {
         std::cout << download::kMsgPortOpenFailed << std::endl;
+        tell_existing_ports();
         return kExitDeviceError;
     }
 

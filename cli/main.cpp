@@ -19,7 +19,7 @@ int main(int argc, char** argv) try {
     const std::vector<zklog::cli::Subcommand> subcommands{
         zklog::cli::add_download_command(app), zklog::cli::add_export_command(app),
         zklog::cli::add_dump_command(app),     zklog::cli::add_init_db_command(app),
-        zklog::cli::add_scan_command(app),
+        zklog::cli::add_scan_command(app),     zklog::cli::add_ports_command(app),
     };
     try {
         app.parse(argc, argv);

@@ -42,6 +42,7 @@ int run_scan(ScanOptions& options) {
     device::DeviceLink link(scan_line_settings(options.serial, options.scan));
     if (download::open_port(link, *port) != device::DeviceLink::kOpenOk) {
         std::cout << download::kMsgPortOpenFailed << std::endl;
+        tell_existing_ports();
         return kExitDeviceError;
     }
 

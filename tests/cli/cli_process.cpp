@@ -37,8 +37,9 @@ std::string CliResult::last_line() const {
     return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
 }
 
-CliResult run_cli(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string command = shell_quoted(ZKLOG_CLI_PATH);
+CliResult run_cli(const TempDir& dir, const std::vector<std::string>& args,
+                  const std::filesystem::path& program) {
+    std::string command = shell_quoted(program.string());
     for (const auto& arg : args) {
         command += " " + shell_quoted(arg);
     }

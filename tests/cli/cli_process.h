@@ -17,7 +17,9 @@ struct CliResult {
     std::string last_line() const;
 };
 
-CliResult run_cli(const TempDir& dir, const std::vector<std::string>& args);
+// `program`: another copy of zklog-cli, e.g. one in a folder of the test's own.
+CliResult run_cli(const TempDir& dir, const std::vector<std::string>& args,
+                  const std::filesystem::path& program = ZKLOG_CLI_PATH);
 
 // zklog-cli running in the background, its output going to files named after `name` in `dir`.
 class CliChild {
