@@ -4,6 +4,7 @@
 #include "view/chart_palette.h"
 #include "view/chart_tip.h"
 #include "view/gap_line_item.h"
+#include "view/plot_alignment.h"
 #include "view/reading_series.h"
 #include "view/relay_lanes.h"
 #include "view/wall_clock.h"
@@ -77,7 +78,18 @@ ChartPanel::ChartPanel(ChartSettings settings, QWidget* parent)
         view->viewport()->setMouseTracking(true);
         view->viewport()->installEventFilter(this);
     }
+    // The time labels sit under the lanes only; the plot areas still share their edges.
+    align_plot_areas(charts());
     set_data(std::make_shared<ChartData>());
+}
+
+void ChartPanel::show_off_screen(QSize size) {
+    // The panel lays itself out only when shown; off screen it never appears.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    resize(size);
+    show();
+    layout()->activate();
+    align_plot_areas_now(charts());
 }
 
 QString ChartPanel::axis_note() const {
@@ -152,8 +164,7 @@ void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
     build_line_chart(differential_chart(), kDifferentialFields, data_->differentials,
                      empty() ? QString() : QStringLiteral("Diferencial"));
     build_relay_chart();
-    const std::array<QChart*, 3> charts{temperature_chart(), differential_chart(), relay_chart()};
-    link_x_axes(charts);
+    link_x_axes(charts());
 }
 
 void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_view> names,

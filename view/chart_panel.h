@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <QtCharts/QChartView>
 #include <QtCharts/QXYSeries>
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
@@ -38,6 +39,10 @@ public:
     void set_data(std::shared_ptr<const ChartData> data);
     const ChartData* data() const { return data_.get(); }
 
+    // Shows the panel at `size` without a window and lays it out at once, the plot areas
+    // aligned, for a picture drawn without an event loop.
+    void show_off_screen(QSize size);
+
     // The line over the charts that says the axis is the record number, empty otherwise.
     QString axis_note() const;
     bool empty() const { return !data_ || data_->size() == 0; }
@@ -58,6 +63,9 @@ public:
     QChart* temperature_chart() const { return temperature_view_->chart(); }
     QChart* differential_chart() const { return differential_view_->chart(); }
     QChart* relay_chart() const { return relay_view_->chart(); }
+    std::array<QChart*, 3> charts() const {
+        return {temperature_chart(), differential_chart(), relay_chart()};
+    }
 
 public slots:
     void reset_zoom();
