@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <QtCharts/QChartView>
+#include <QtCharts/QValueAxis>
 #include <QtCharts/QXYSeries>
 #include <array>
 #include <map>
@@ -81,8 +82,10 @@ private:
     void add_fault_marks(QChart* chart, std::size_t field, const QColor& colour,
                          QAbstractAxis* x_axis, QAbstractAxis* y_axis, double foot);
     void build_relay_chart();
-    QAbstractAxis* new_x_axis(bool labelled) const;
-    void set_x_range(QAbstractAxis* x_axis) const;
+    QValueAxis* new_x_axis(bool labelled) const;
+    void set_x_range(QValueAxis* x_axis) const;
+    // As many time labels as the width leaves room for.
+    void fit_x_ticks();
     std::optional<std::size_t> record_at(QChartView* view, QPoint pos) const;
     double chart_x(std::size_t record) const;
 

@@ -85,22 +85,6 @@ TEST_F(ZoneTest, StampsKeepTheirWallClockReadingOnClockChangeDays) {
     }
 }
 
-TEST_F(ZoneTest, TimeTicksFallOnRoundLocalTimes) {
-    const qint64 low = QDateTime(QDate(2024, 3, 29), QTime(7, 13)).toMSecsSinceEpoch();
-    for (const int days : {0, 1, 3, 9, 40}) {
-        const qint64 high = low + (days * 24LL + 5) * 3600 * 1000;
-        const TimeTicks ticks = round_time_ticks(low, high, 8);
-        EXPECT_LE(ticks.first, low);
-        EXPECT_GE(ticks.last, high);
-        EXPECT_LE(ticks.count, 9);
-        const QDateTime first = QDateTime::fromMSecsSinceEpoch(ticks.first);
-        EXPECT_EQ(first.time().minute(), 0) << days;
-        if (days >= 3) {
-            EXPECT_EQ(first.time(), QTime(0, 0)) << days;
-        }
-    }
-}
-
 TEST(FaultyReadings, NameTheFlaggedSensorsOfEachChannel) {
     EXPECT_EQ(faulty_readings("", ""), 0);
     // "RTD" is the RTD board, not a sensor of its own; TC2 has no field on the first channel.
