@@ -37,6 +37,9 @@ QChartView* make_view(QWidget* parent) {
     view->setRubberBand(QChartView::RectangleRubberBand);
     view->chart()->layout()->setContentsMargins(0, 0, 0, 0);
     view->chart()->setMargins(QMargins(4, 4, 4, 4));
+    // The room that lines the plot areas up is outside the chart's background: the view's own
+    // background in the same colour keeps it from showing as a grey step beside each chart.
+    view->setBackgroundBrush(view->chart()->backgroundBrush());
     return view;
 }
 
