@@ -1,4 +1,5 @@
 // Round ticks, time placement on clock-change days, fault marks and flags, without widgets.
+#include "tests/view/local_zone.h"
 #include "view/chart_axes.h"
 #include "view/reading_series.h"
 #include "view/sensor_faults.h"
@@ -34,28 +35,9 @@ TEST(RoundStep, IsOneTwoOrFiveTimesAPowerOfTenAndFits) {
     }
 }
 
-// The process's zone for one test: Qt reads TZ for local time.
+// Lisbon, whose clocks change in spring and autumn.
 class ZoneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* before = std::getenv("TZ");
-        had_ = before != nullptr;
-        before_ = had_ ? before : "";
-        setenv("TZ", "Europe/Lisbon", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (had_) {
-            setenv("TZ", before_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    bool had_ = false;
-    std::string before_;
+    test::LocalZone zone_{"Europe/Lisbon"};
 };
 
 long long seconds_since_2000(int year, int month, int day, int hour, int minute) {

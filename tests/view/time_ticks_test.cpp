@@ -1,10 +1,9 @@
 // The time axis' ticks for every range a zoom can give: the step, where the ticks fall and
 // what their labels show.
+#include "tests/view/local_zone.h"
 #include "view/time_ticks.h"
 
 #include <QDateTime>
-#include <cstdlib>
-#include <ctime>
 #include <gtest/gtest.h>
 
 namespace zklog::view {
@@ -42,27 +41,9 @@ bool on_step(qint64 at, TimeStep step) {
     return false;
 }
 
+// A zone without clock changes, so neighbouring ticks are exactly one step apart.
 class TimeTicksTest : public ::testing::TestWithParam<StepCase> {
-protected:
-    void SetUp() override {
-        const char* before = std::getenv("TZ");
-        had_ = before != nullptr;
-        before_ = had_ ? before : "";
-        setenv("TZ", "America/Sao_Paulo", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (had_) {
-            setenv("TZ", before_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    bool had_ = false;
-    std::string before_;
+    test::LocalZone zone_{"America/Sao_Paulo"};
 };
 
 TEST_P(TimeTicksTest, RoundStepsInsideTheRangeLabelledWithWhatChanges) {
