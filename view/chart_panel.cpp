@@ -10,6 +10,7 @@
 #include "view/wall_clock.h"
 
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -275,6 +276,13 @@ void ChartPanel::build_relay_chart() {
     QAbstractAxis* lane_axis = make_lane_axis();
     chart->addAxis(x_axis, Qt::AlignBottom);
     chart->addAxis(lane_axis, Qt::AlignLeft);
+    // A time label on the plot area's right edge reaches half its width past it: room for it,
+    // which the other charts take over when their plot areas line up with this one.
+    const double half_label =
+        QFontMetricsF(x_axis->labelsFont()).horizontalAdvance(QStringLiteral("00/00 00:00")) / 2;
+    QMargins margins = chart->margins();
+    margins.setRight(std::max(margins.left(), static_cast<int>(std::ceil(half_label))));
+    chart->setMargins(margins);
     chart->setTitle(empty() ? QString() : QStringLiteral("Relés ativos"));
     if (empty()) {
         return;
