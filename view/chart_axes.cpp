@@ -1,15 +1,21 @@
 #include "view/chart_axes.h"
 
+#include "view/time_ticks.h"
+
 #include <QDateTime>
-#include <QtCharts/QDateTimeAxis>
-#include <array>
+#include <QtCharts/QCategoryAxis>
+#include <algorithm>
 #include <cmath>
 
 namespace zklog::view {
 
 namespace {
 
-constexpr qint64 kHour = 3600 * 1000;
+// The most intervals an axis' ticks may split its range into, kept on the axis itself.
+constexpr const char* kTickLimit = "zklog_tick_limit";
+constexpr int kXTicks = 8;
+// A lone moment on the time axis gets this much room either side.
+constexpr double kLoneMomentRoom = 30 * 60 * 1000;
 
 // Enough decimals that neighbouring ticks never read the same.
 QString label_format(double step) {
@@ -18,13 +24,53 @@ QString label_format(double step) {
                          : QStringLiteral("%.2f");
 }
 
-qint64 local_floor(qint64 msecs, qint64 step_hours) {
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(msecs);
-    if (step_hours >= 24) {
-        return at.date().startOfDay().toMSecsSinceEpoch();
+int tick_limit(const QValueAxis* axis) {
+    return std::max(1, axis->property(kTickLimit).toInt());
+}
+
+// Labels at the round local times inside the range; each category ends at its tick, where
+// its label is drawn.
+void label_times(QCategoryAxis* axis) {
+    const TimeTicks ticks =
+        round_time_ticks(std::llround(axis->min()), std::llround(axis->max()), tick_limit(axis));
+    const QStringList old = axis->categoriesLabels();
+    for (auto label = old.rbegin(); label != old.rend(); ++label) {
+        axis->remove(*label);
     }
-    const int hour = at.time().hour() / static_cast<int>(step_hours) * static_cast<int>(step_hours);
-    return QDateTime(at.date(), QTime(hour, 0)).toMSecsSinceEpoch();
+    axis->setStartValue(axis->min() - 1);
+    for (const qint64 at : ticks.at) {
+        axis->append(QDateTime::fromMSecsSinceEpoch(at).toString(ticks.format),
+                     static_cast<qreal>(at));
+    }
+}
+
+// Ticks chosen again for the axis' range as it is now.
+void retick(QValueAxis* axis) {
+    if (auto* time = qobject_cast<QCategoryAxis*>(axis)) {
+        label_times(time);
+        return;
+    }
+    const double step = round_step(axis->max() - axis->min(), tick_limit(axis));
+    if (axis->tickInterval() != step) {
+        axis->setTickInterval(step);
+        axis->setLabelFormat(label_format(step));
+    }
+}
+
+// A zoom keeps the ticks round, closer together the further it goes in.
+void follow_range(QValueAxis* axis, int max_ticks) {
+    axis->setProperty(kTickLimit, max_ticks);
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis, [axis] { retick(axis); });
+}
+
+QValueAxis* make_number_axis(const QString& title, int max_ticks) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setTruncateLabels(false);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    follow_range(axis, max_ticks);
+    return axis;
 }
 
 } // namespace
@@ -43,39 +89,8 @@ double round_step(double span, int max_ticks) {
     return 10 * power;
 }
 
-TimeTicks round_time_ticks(qint64 low, qint64 high, int max_ticks) {
-    static constexpr std::array<qint64, 11> kStepHours{1, 2, 3, 6, 12, 24, 48, 168, 336, 672, 1344};
-    TimeTicks ticks;
-    for (const qint64 hours : kStepHours) {
-        const qint64 step = hours * kHour;
-        ticks.first = local_floor(low, hours);
-        const qint64 intervals = std::max<qint64>(1, (high - ticks.first + step - 1) / step);
-        ticks.count = static_cast<int>(intervals) + 1;
-        ticks.last = ticks.first + intervals * step;
-        ticks.format = hours >= 24 ? QStringLiteral("dd/MM/yy") : QStringLiteral("dd/MM hh:mm");
-        if (intervals <= max_ticks) {
-            break;
-        }
-    }
-    return ticks;
-}
-
 QValueAxis* make_reading_axis(const QString& unit, int max_ticks) {
-    auto* axis = new QValueAxis;
-    axis->setTitleText(unit);
-    axis->setTruncateLabels(false);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    // A zoom keeps the ticks on round numbers, closer together the further it goes in.
-    QObject::connect(axis, &QValueAxis::rangeChanged, axis,
-                     [axis, max_ticks](qreal min, qreal max) {
-                         const double step = round_step(max - min, max_ticks);
-                         if (axis->tickInterval() != step) {
-                             axis->setTickInterval(step);
-                             axis->setLabelFormat(label_format(step));
-                         }
-                     });
-    return axis;
+    return make_number_axis(unit, max_ticks);
 }
 
 void set_reading_range(QValueAxis* axis, double low, double high) {
@@ -93,60 +108,54 @@ void set_reading_range(QValueAxis* axis, double low, double high) {
     axis->setRange(std::floor((low - pad) / step) * step, std::ceil((high + pad) / step) * step);
 }
 
-QAbstractAxis* make_x_axis(bool numbered, bool labelled) {
-    QAbstractAxis* axis = nullptr;
+QValueAxis* make_x_axis(bool numbered, bool labelled) {
+    QValueAxis* axis = nullptr;
     if (numbered) {
-        auto* value = new QValueAxis;
-        value->setLabelFormat("%d");
-        value->setTitleText(labelled ? QStringLiteral("Registro") : QString());
-        axis = value;
+        axis = make_number_axis(labelled ? QStringLiteral("Registro") : QString(), kXTicks);
     } else {
-        axis = new QDateTimeAxis;
+        auto* time = new QCategoryAxis;
+        time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        time->setTruncateLabels(false);
+        follow_range(time, kXTicks);
+        axis = time;
     }
-    axis->setTruncateLabels(false);
     axis->setLabelsVisible(labelled);
     return axis;
 }
 
-void set_x_range(QAbstractAxis* axis, double low, double high) {
-    if (auto* time = qobject_cast<QDateTimeAxis*>(axis)) {
-        const TimeTicks ticks =
-            round_time_ticks(static_cast<qint64>(low), static_cast<qint64>(high), 8);
-        time->setFormat(ticks.format);
-        time->setTickCount(ticks.count);
-        time->setRange(QDateTime::fromMSecsSinceEpoch(ticks.first),
-                       QDateTime::fromMSecsSinceEpoch(ticks.last));
-    } else {
-        axis->setRange(low, std::max(high, low + 1));
+void set_x_range(QValueAxis* axis, double low, double high) {
+    if (!(high > low)) {
+        const double room = qobject_cast<QCategoryAxis*>(axis) ? kLoneMomentRoom : 1;
+        low -= room;
+        high += room;
+    }
+    axis->setRange(low, high);
+    retick(axis); // the same range as before sends no signal
+}
+
+void set_x_tick_limit(QValueAxis* axis, int max_ticks) {
+    if (tick_limit(axis) != max_ticks) {
+        axis->setProperty(kTickLimit, max_ticks);
+        retick(axis);
     }
 }
 
 void link_x_axes(std::span<QChart* const> charts) {
-    const auto x_axis_of = [](QChart* chart) { return chart->axes(Qt::Horizontal).value(0); };
+    const auto x_axis_of = [](QChart* chart) {
+        return qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).value(0));
+    };
     for (QChart* source : charts) {
-        QAbstractAxis* from = x_axis_of(source);
+        QValueAxis* from = x_axis_of(source);
         for (QChart* target : charts) {
-            if (target == source) {
+            QValueAxis* to = x_axis_of(target);
+            if (target == source || from == nullptr || to == nullptr) {
                 continue;
             }
-            QAbstractAxis* to = x_axis_of(target);
-            if (auto* time = qobject_cast<QDateTimeAxis*>(from)) {
-                QObject::connect(time, &QDateTimeAxis::rangeChanged, to,
-                                 [to](const QDateTime& min, const QDateTime& max) {
-                                     auto* other = qobject_cast<QDateTimeAxis*>(to);
-                                     if (other != nullptr &&
-                                         (other->min() != min || other->max() != max)) {
-                                         other->setRange(min, max);
-                                     }
-                                 });
-            } else if (auto* value = qobject_cast<QValueAxis*>(from)) {
-                QObject::connect(value, &QValueAxis::rangeChanged, to, [to](qreal min, qreal max) {
-                    auto* other = qobject_cast<QValueAxis*>(to);
-                    if (other != nullptr && (other->min() != min || other->max() != max)) {
-                        other->setRange(min, max);
-                    }
-                });
-            }
+            QObject::connect(from, &QValueAxis::rangeChanged, to, [to](qreal min, qreal max) {
+                if (to->min() != min || to->max() != max) {
+                    to->setRange(min, max);
+                }
+            });
         }
     }
 }

@@ -50,11 +50,7 @@ std::optional<QString> write_chart(ChartPanel& panel, const QString& path, QSize
         return QStringLiteral("Formato de imagem não suportado: %1 (use %2).")
             .arg(path, chart_formats().join(QStringLiteral(", ")));
     }
-    // The panel lays itself out only when shown; off screen it never appears.
-    panel.setAttribute(Qt::WA_DontShowOnScreen);
-    panel.resize(size);
-    panel.show();
-    panel.layout()->activate();
+    panel.show_off_screen(size);
     bool written = false;
     if (suffix == QStringLiteral("png")) {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);

@@ -4,18 +4,19 @@
 #include "view/chart_palette.h"
 #include "view/chart_tip.h"
 #include "view/gap_line_item.h"
+#include "view/plot_alignment.h"
 #include "view/reading_series.h"
 #include "view/relay_lanes.h"
 #include "view/wall_clock.h"
 
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
@@ -37,6 +38,9 @@ QChartView* make_view(QWidget* parent) {
     view->setRubberBand(QChartView::RectangleRubberBand);
     view->chart()->layout()->setContentsMargins(0, 0, 0, 0);
     view->chart()->setMargins(QMargins(4, 4, 4, 4));
+    // The room that lines the plot areas up is outside the chart's background: the view's own
+    // background in the same colour keeps it from showing as a grey step beside each chart.
+    view->setBackgroundBrush(view->chart()->backgroundBrush());
     return view;
 }
 
@@ -77,7 +81,19 @@ ChartPanel::ChartPanel(ChartSettings settings, QWidget* parent)
         view->viewport()->setMouseTracking(true);
         view->viewport()->installEventFilter(this);
     }
+    // The time labels sit under the lanes only; the plot areas still share their edges.
+    align_plot_areas(charts());
+    connect(relay_chart(), &QChart::geometryChanged, this, &ChartPanel::fit_x_ticks);
     set_data(std::make_shared<ChartData>());
+}
+
+void ChartPanel::show_off_screen(QSize size) {
+    // The panel lays itself out only when shown; off screen it never appears.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    resize(size);
+    show();
+    layout()->activate();
+    align_plot_areas_now(charts());
 }
 
 QString ChartPanel::axis_note() const {
@@ -88,11 +104,11 @@ double ChartPanel::chart_x(std::size_t record) const {
     return chart_xs_[record];
 }
 
-QAbstractAxis* ChartPanel::new_x_axis(bool labelled) const {
+QValueAxis* ChartPanel::new_x_axis(bool labelled) const {
     return make_x_axis(!empty() && !data_->x_is_time, labelled);
 }
 
-void ChartPanel::set_x_range(QAbstractAxis* x_axis) const {
+void ChartPanel::set_x_range(QValueAxis* x_axis) const {
     if (!empty()) {
         view::set_x_range(x_axis, x_low_, x_high_);
     }
@@ -152,8 +168,22 @@ void ChartPanel::set_data(std::shared_ptr<const ChartData> data) {
     build_line_chart(differential_chart(), kDifferentialFields, data_->differentials,
                      empty() ? QString() : QStringLiteral("Diferencial"));
     build_relay_chart();
-    const std::array<QChart*, 3> charts{temperature_chart(), differential_chart(), relay_chart()};
-    link_x_axes(charts);
+    link_x_axes(charts());
+    fit_x_ticks();
+}
+
+void ChartPanel::fit_x_ticks() {
+    // A label such as "24/01 18:00" with room around it; before the first layout, a wide window.
+    constexpr double kLabelRoom = 120;
+    constexpr int kUnlaidTicks = 8;
+    const double width = relay_chart()->size().width();
+    const int ticks =
+        width > 0 ? std::clamp(static_cast<int>(width / kLabelRoom), 2, 12) : kUnlaidTicks;
+    for (QChart* chart : charts()) {
+        if (auto* axis = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).value(0))) {
+            set_x_tick_limit(axis, ticks);
+        }
+    }
 }
 
 void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_view> names,
@@ -164,7 +194,7 @@ void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_vie
     // The switches above the chart, in the series' colours, are its legend.
     chart->legend()->setVisible(false);
     // One time scale for the three charts: its labels under the lanes, at the bottom.
-    QAbstractAxis* x_axis = new_x_axis(false);
+    QValueAxis* x_axis = new_x_axis(false);
     QValueAxis* y_axis =
         make_reading_axis(kDegrees, temperatures ? kTemperatureTicks : kDifferentialTicks);
     chart->addAxis(x_axis, Qt::AlignBottom);
@@ -215,11 +245,8 @@ void ChartPanel::build_line_chart(QChart* chart, std::span<const std::string_vie
     }
     set_x_range(x_axis);
     // Zooming moves the axes; the items follow on the next paint.
-    connect(y_axis, &QValueAxis::rangeChanged, chart, [chart] { chart->update(); });
-    if (auto* value = qobject_cast<QValueAxis*>(x_axis)) {
-        connect(value, &QValueAxis::rangeChanged, chart, [chart] { chart->update(); });
-    } else if (auto* time = qobject_cast<QDateTimeAxis*>(x_axis)) {
-        connect(time, &QDateTimeAxis::rangeChanged, chart, [chart] { chart->update(); });
+    for (QValueAxis* axis : {x_axis, y_axis}) {
+        connect(axis, &QValueAxis::rangeChanged, chart, [chart] { chart->update(); });
     }
 }
 
@@ -245,10 +272,17 @@ void ChartPanel::add_fault_marks(QChart* chart, std::size_t field, const QColor&
 void ChartPanel::build_relay_chart() {
     QChart* chart = relay_chart();
     chart->legend()->setVisible(false);
-    QAbstractAxis* x_axis = new_x_axis(true);
+    QValueAxis* x_axis = new_x_axis(true);
     QAbstractAxis* lane_axis = make_lane_axis();
     chart->addAxis(x_axis, Qt::AlignBottom);
     chart->addAxis(lane_axis, Qt::AlignLeft);
+    // A time label on the plot area's right edge reaches half its width past it: room for it,
+    // which the other charts take over when their plot areas line up with this one.
+    const double half_label =
+        QFontMetricsF(x_axis->labelsFont()).horizontalAdvance(QStringLiteral("00/00 00:00")) / 2;
+    QMargins margins = chart->margins();
+    margins.setRight(std::max(margins.left(), static_cast<int>(std::ceil(half_label))));
+    chart->setMargins(margins);
     chart->setTitle(empty() ? QString() : QStringLiteral("Relés ativos"));
     if (empty()) {
         return;

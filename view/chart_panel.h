@@ -7,7 +7,9 @@
 
 #include <QWidget>
 #include <QtCharts/QChartView>
+#include <QtCharts/QValueAxis>
 #include <QtCharts/QXYSeries>
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
@@ -38,6 +40,10 @@ public:
     void set_data(std::shared_ptr<const ChartData> data);
     const ChartData* data() const { return data_.get(); }
 
+    // Shows the panel at `size` without a window and lays it out at once, the plot areas
+    // aligned, for a picture drawn without an event loop.
+    void show_off_screen(QSize size);
+
     // The line over the charts that says the axis is the record number, empty otherwise.
     QString axis_note() const;
     bool empty() const { return !data_ || data_->size() == 0; }
@@ -58,6 +64,9 @@ public:
     QChart* temperature_chart() const { return temperature_view_->chart(); }
     QChart* differential_chart() const { return differential_view_->chart(); }
     QChart* relay_chart() const { return relay_view_->chart(); }
+    std::array<QChart*, 3> charts() const {
+        return {temperature_chart(), differential_chart(), relay_chart()};
+    }
 
 public slots:
     void reset_zoom();
@@ -73,8 +82,10 @@ private:
     void add_fault_marks(QChart* chart, std::size_t field, const QColor& colour,
                          QAbstractAxis* x_axis, QAbstractAxis* y_axis, double foot);
     void build_relay_chart();
-    QAbstractAxis* new_x_axis(bool labelled) const;
-    void set_x_range(QAbstractAxis* x_axis) const;
+    QValueAxis* new_x_axis(bool labelled) const;
+    void set_x_range(QValueAxis* x_axis) const;
+    // As many time labels as the width leaves room for.
+    void fit_x_ticks();
     std::optional<std::size_t> record_at(QChartView* view, QPoint pos) const;
     double chart_x(std::size_t record) const;
 

@@ -155,14 +155,6 @@ QString events(const ReportLog& log, const ReportFigures& figures) {
     return table(rows);
 }
 
-void show_off_screen(ChartPanel& panel, QSize size) {
-    // The panel lays itself out only when shown; off screen it never appears.
-    panel.setAttribute(Qt::WA_DontShowOnScreen);
-    panel.resize(size);
-    panel.show();
-    panel.layout()->activate();
-}
-
 void draw_footer(QPainter& painter, const QRectF& area, const QString& text) {
     QFont small = painter.font();
     small.setPointSizeF(7.5);
@@ -197,7 +189,7 @@ void draw_charts(QPainter& painter, QPdfWriter& pdf, const ChartData& data, cons
     const double scale = body.width() / kChartWidth;
     ChartPanel panel;
     panel.set_data(std::make_shared<ChartData>(data));
-    show_off_screen(panel, QSize(kChartWidth, static_cast<int>(body.height() / scale)));
+    panel.show_off_screen(QSize(kChartWidth, static_cast<int>(body.height() / scale)));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(scale, scale);

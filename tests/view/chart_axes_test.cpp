@@ -1,4 +1,5 @@
 // Round ticks, time placement on clock-change days, fault marks and flags, without widgets.
+#include "tests/view/local_zone.h"
 #include "view/chart_axes.h"
 #include "view/reading_series.h"
 #include "view/sensor_faults.h"
@@ -34,28 +35,9 @@ TEST(RoundStep, IsOneTwoOrFiveTimesAPowerOfTenAndFits) {
     }
 }
 
-// The process's zone for one test: Qt reads TZ for local time.
+// Lisbon, whose clocks change in spring and autumn.
 class ZoneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* before = std::getenv("TZ");
-        had_ = before != nullptr;
-        before_ = had_ ? before : "";
-        setenv("TZ", "Europe/Lisbon", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (had_) {
-            setenv("TZ", before_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    bool had_ = false;
-    std::string before_;
+    test::LocalZone zone_{"Europe/Lisbon"};
 };
 
 long long seconds_since_2000(int year, int month, int day, int hour, int minute) {
@@ -82,22 +64,6 @@ TEST_F(ZoneTest, StampsKeepTheirWallClockReadingOnClockChangeDays) {
         const QDateTime shown = QDateTime::fromMSecsSinceEpoch(msecs);
         EXPECT_EQ(shown.date(), QDate(s[0], s[1], s[2]));
         EXPECT_EQ(shown.time(), QTime(s[3], s[4])) << s[1] << "/" << s[2];
-    }
-}
-
-TEST_F(ZoneTest, TimeTicksFallOnRoundLocalTimes) {
-    const qint64 low = QDateTime(QDate(2024, 3, 29), QTime(7, 13)).toMSecsSinceEpoch();
-    for (const int days : {0, 1, 3, 9, 40}) {
-        const qint64 high = low + (days * 24LL + 5) * 3600 * 1000;
-        const TimeTicks ticks = round_time_ticks(low, high, 8);
-        EXPECT_LE(ticks.first, low);
-        EXPECT_GE(ticks.last, high);
-        EXPECT_LE(ticks.count, 9);
-        const QDateTime first = QDateTime::fromMSecsSinceEpoch(ticks.first);
-        EXPECT_EQ(first.time().minute(), 0) << days;
-        if (days >= 3) {
-            EXPECT_EQ(first.time(), QTime(0, 0)) << days;
-        }
     }
 }
 
