@@ -20,7 +20,6 @@
 namespace zklog::test {
 namespace {
 
-using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRecords = 12;
@@ -69,7 +68,7 @@ protected:
                             request.count > 0 ? "" : "",
                             static_cast<long long>(d.extra_delay.count()));
             }
-            faults_["late"] += d.extra_delay > 0ms ? 1 : 0;
+            faults_["late"] += d.extra_delay > std::chrono::milliseconds::zero() ? 1 : 0;
             faults_["twice"] += d.twice ? 1 : 0;
             faults_["noise"] += d.noise_before ? 1 : 0;
             faults_["corrupt"] += d.corrupt ? 1 : 0;
