@@ -1,6 +1,8 @@
 // The process's zone for as long as one test holds it: Qt reads TZ for local time.
 #pragma once
 
+#include <QByteArray>
+#include <QtGlobal>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -14,14 +16,14 @@ public:
         if (const char* now = std::getenv("TZ")) {
             before_ = now;
         }
-        setenv("TZ", zone, 1);
+        qputenv("TZ", QByteArray(zone));
         tzset();
     }
     ~LocalZone() {
         if (before_) {
-            setenv("TZ", before_->c_str(), 1);
+            qputenv("TZ", QByteArray(before_->c_str()));
         } else {
-            unsetenv("TZ");
+            qunsetenv("TZ");
         }
         tzset();
     }
