@@ -3,6 +3,7 @@
 #include "device/port_path.h"
 #include "store/log_database.h"
 #include "view/chart_export.h"
+#include "view/headless_platform.h"
 #include "view/main_window.h"
 #include "view/render.h"
 #include "view/report.h"
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
     }
     // A render needs no screen: without one it must still work, from a script or a cron job.
     if ((args->render || args->report) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", zklog::view::headless_platform());
     }
     int qt_argc = argc > 0 ? 1 : 0;
     QApplication application(qt_argc, argv);
