@@ -5,6 +5,7 @@
 #include "device/serial_ports.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <windows.h>
 
@@ -31,18 +32,18 @@ std::map<std::wstring, std::wstring> serialcomm() {
         return names;
     }
     for (DWORD i = 0;; ++i) {
-        wchar_t value_name[256];
-        wchar_t data[256];
-        DWORD name_size = 256;
-        DWORD data_size = sizeof data;
+        std::array<wchar_t, 256> value_name{};
+        std::array<wchar_t, 256> data{};
+        auto name_size = static_cast<DWORD>(value_name.size());
+        auto data_size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
         DWORD type = 0;
-        if (RegEnumValueW(key, i, value_name, &name_size, nullptr, &type,
-                          reinterpret_cast<BYTE*>(data), &data_size) != ERROR_SUCCESS) {
+        if (RegEnumValueW(key, i, value_name.data(), &name_size, nullptr, &type,
+                          reinterpret_cast<BYTE*>(data.data()), &data_size) != ERROR_SUCCESS) {
             break;
         }
         if (type == REG_SZ) {
-            data[std::min<DWORD>(data_size / sizeof(wchar_t), 255)] = L'\0';
-            names[data] = value_name;
+            data[std::min<std::size_t>(data_size / sizeof(wchar_t), data.size() - 1)] = L'\0';
+            names[data.data()] = value_name.data();
         }
     }
     RegCloseKey(key);
@@ -74,10 +75,14 @@ std::vector<SerialPortInfo> serial_ports(const std::filesystem::path&) {
         if (!digits || number < 1) {
             continue;
         }
-        wchar_t target[1024] = {};
-        QueryDosDeviceW(dos_name.c_str(), target, 1024);
+        std::array<wchar_t, 1024> target{};
+        // The device behind the name; an empty one when the system does not say.
+        if (QueryDosDeviceW(dos_name.c_str(), target.data(), static_cast<DWORD>(target.size())) ==
+            0) {
+            target[0] = L'\0';
+        }
         const auto driver = drivers.find(dos_name);
-        ports.push_back({number, narrow(target),
+        ports.push_back({number, narrow(target.data()),
                          driver == drivers.end() ? std::string() : narrow(driver->second.c_str())});
     }
     std::sort(ports.begin(), ports.end(),
