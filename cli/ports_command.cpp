@@ -11,8 +11,9 @@ namespace zklog::cli {
 
 namespace {
 
-void print_ports(std::ostream& out, const std::string& indent) {
-    for (const auto& port : device::serial_ports(device::executable_dir())) {
+void print_ports(const std::vector<device::SerialPortInfo>& ports, std::ostream& out,
+                 const std::string& indent) {
+    for (const auto& port : ports) {
         out << indent << (port.com ? "COM" + std::to_string(*port.com) : std::string("-")) << '\t'
             << port.device;
         if (!port.description.empty()) {
@@ -25,12 +26,13 @@ void print_ports(std::ostream& out, const std::string& indent) {
 } // namespace
 
 void tell_existing_ports() {
-    if (device::serial_ports(device::executable_dir()).empty()) {
+    const auto ports = device::serial_ports(device::executable_dir());
+    if (ports.empty()) {
         std::cerr << "zklog-cli: este computador não tem nenhuma porta serial\n";
         return;
     }
     std::cerr << "zklog-cli: portas seriais deste computador:\n";
-    print_ports(std::cerr, "  ");
+    print_ports(ports, std::cerr, "  ");
 }
 
 Subcommand add_ports_command(CLI::App& app) {
@@ -38,7 +40,7 @@ Subcommand add_ports_command(CLI::App& app) {
         "ports", "List this machine's serial ports: the COM number, the device and what the "
                  "adapter says it is.");
     return {cmd, [] {
-                print_ports(std::cout, "");
+                print_ports(device::serial_ports(device::executable_dir()), std::cout, "");
                 return kExitOk;
             }};
 }
