@@ -23,7 +23,7 @@ void PrintTo(const Refusal& refusal, std::ostream* out) {
     *out << refusal.name;
 }
 
-class BlockReadsTest : public ::testing::TestWithParam<Refusal> {
+class BlockReadsRun : public ::testing::Test {
 protected:
     void serve(std::vector<std::string> options) {
         sim::generate_records(image_, 40, 5);
@@ -50,6 +50,8 @@ protected:
     std::optional<test::SimProcess> sim_;
     device::DeviceLink link_;
 };
+
+class BlockReadsTest : public BlockReadsRun, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(BlockReadsTest, HalvesARefusedSizeOnceAndKeepsTheAnsweredOne) {
     const auto& refusal = GetParam();
@@ -92,6 +94,27 @@ const Refusal kRefusals[] = {
 
 INSTANTIATE_TEST_SUITE_P(Relays, BlockReadsTest, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A size answered in one run says nothing of the next, which may be against another relay:
+// the second run here meets one silent to every read bigger than 15 registers, which it must
+// take as a refusal of the size (halving 125 to 15), not as a relay gone quiet.
+TEST_F(BlockReadsRun, ASecondRunFindsItsSizeAgain) {
+    // Requests 2 to 4 are the second run's reads of 125, 62 and 31 registers.
+    serve({"--silent-request", "2", "--silent-request", "3", "--silent-request", "4"});
+    BlockReads blocks(link_);
+    blocks.start_run();
+    ASSERT_TRUE(blocks.words(1, 2000, 10, 18144));
+    EXPECT_EQ(blocks.block_size(), 125u);
+
+    blocks.start_run();
+    const auto words = blocks.words(1, 2000, 10, 18144);
+    ASSERT_TRUE(words) << "silence before any big read was answered in this run is a refusal";
+    expect_image_words(*words, 2000);
+    EXPECT_EQ(blocks.block_size(), 15u);
+    const auto reads = trace();
+    ASSERT_EQ(reads.size(), 5u);
+    EXPECT_EQ(reads.back().count, 15u);
+}
 
 // A block stops at the bound the download gives (the pointer's record plus the longest record)
 // and at the last addressable register.
