@@ -31,11 +31,12 @@ struct Channel {
     std::uint16_t errors;
     std::int16_t top_oil, bottom_oil, winding;
     std::uint16_t tc_a, tc_b;
+    bool has_tc_b; // the second channel's TC4, flagged as TC2
 };
 
 std::array<Channel, 2> channels_of(const GeneratedRecord& r) {
-    return {{{r.relays, r.errors, r.rtd1, r.rtd2, r.enrolamento, r.tc1, 0},
-             {r.relays2, r.errors2, r.rtd3, r.rtd4, r.enrolamento2, r.tc3, r.tc4}}};
+    return {{{r.relays, r.errors, r.rtd1, r.rtd2, r.enrolamento, r.tc1, 0, false},
+             {r.relays2, r.errors2, r.rtd3, r.rtd4, r.enrolamento2, r.tc3, r.tc4, true}}};
 }
 
 bool relay_on(std::uint8_t relays, int relay) {
@@ -47,15 +48,18 @@ bool relay_on(std::uint8_t relays, int relay) {
 struct Seen {
     std::array<bool, 8> relay_on{};
     bool fault = false;
+    // Per channel, the sensor flags seen set: every sensor that can fail must be seen failing.
+    std::array<std::uint16_t, 2> flags_seen{};
     bool power_up_after_gap = false;
     bool hysteresis_hold = false; // a relay kept on between its two thresholds
 };
 
 void check_channel(const Channel& now, const Channel* before, bool fresh, Seen& seen,
-                   const std::string& where) {
+                   std::size_t channel, const std::string& where) {
     const std::uint16_t sensor_bits = kErrorRtd1 | kErrorRtd2 | kErrorTc1 | kErrorTc2;
     EXPECT_EQ(now.errors & ~sensor_bits, 0) << where;
     seen.fault = seen.fault || now.errors != 0;
+    seen.flags_seen[channel] |= now.errors;
     // A faulty sensor reads its fault word, never a value that looks like a temperature.
     EXPECT_EQ((now.errors & kErrorRtd1) != 0,
               static_cast<std::uint16_t>(now.top_oil) == kRtdFaultWord)
@@ -77,6 +81,15 @@ void check_channel(const Channel& now, const Channel* before, bool fresh, Seen& 
     if ((now.errors & kErrorTc1) == 0) {
         EXPECT_GE(now.tc_a, 500) << where;
         EXPECT_LE(now.tc_a, 14000) << where;
+    }
+    if (now.has_tc_b) {
+        EXPECT_EQ((now.errors & kErrorTc2) != 0, now.tc_b == kTcFaultWord) << where;
+        if ((now.errors & kErrorTc2) == 0) {
+            EXPECT_GE(now.tc_b, 500) << where;
+            EXPECT_LE(now.tc_b, 14000) << where;
+        }
+    } else {
+        EXPECT_EQ(now.errors & kErrorTc2, 0) << where << ": a flag for a sensor not there";
     }
     EXPECT_EQ(relay_on(now.relays, kFaultAlarmRelay), now.errors != 0) << where;
     for (const RelayRule& rule : kRelayRules) {
@@ -145,7 +158,7 @@ void check_log(const std::vector<GeneratedRecord>& records, Seen& seen, std::uin
             }
         }
         for (std::size_t c = 0; c < now.size(); ++c) {
-            check_channel(now[c], previous != nullptr ? &before[c] : nullptr, fresh, seen,
+            check_channel(now[c], previous != nullptr ? &before[c] : nullptr, fresh, seen, c,
                           where + " channel " + std::to_string(c + 1));
         }
         if ((r.errors & kErrorRtd1) == 0 && (r.cause & kCauseLogTime) != 0) {
@@ -186,6 +199,9 @@ TEST(BelievableLog, PropertiesHoldForRandomSeeds) {
         EXPECT_TRUE(seen.relay_on[static_cast<std::size_t>(relay - 1)]) << "RL" << relay;
     }
     EXPECT_TRUE(seen.fault);
+    // RTD1, RTD2 and TC1 of the first channel; RTD3, RTD4, TC3 and TC4 of the second.
+    EXPECT_EQ(seen.flags_seen[0], kErrorRtd1 | kErrorRtd2 | kErrorTc1);
+    EXPECT_EQ(seen.flags_seen[1], kErrorRtd1 | kErrorRtd2 | kErrorTc1 | kErrorTc2);
     EXPECT_TRUE(seen.power_up_after_gap);
     EXPECT_TRUE(seen.hysteresis_hold);
 }

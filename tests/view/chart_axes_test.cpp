@@ -21,7 +21,17 @@ bool is_round(double step) {
            std::abs(mantissa - 5) < 1e-9;
 }
 
-TEST(RoundStep, IsOneTwoOrFiveTimesAPowerOfTenAndFits) {
+double next_smaller_round_step(double step) {
+    // The nudge keeps log10 of an exact power of ten from flooring to the power below.
+    const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    const double mantissa = step / power;
+    if (mantissa < 1.5) {
+        return power / 2; // 1 -> 0.5
+    }
+    return mantissa < 3.5 ? power : 2 * power; // 2 -> 1, 5 -> 2
+}
+
+TEST(RoundStep, IsTheSmallestOfOneTwoOrFiveTimesAPowerOfTenThatFits) {
     std::mt19937 random(18);
     std::uniform_real_distribution<double> exponent(-3, 5);
     for (int i = 0; i < 2000; ++i) {
@@ -30,8 +40,10 @@ TEST(RoundStep, IsOneTwoOrFiveTimesAPowerOfTenAndFits) {
         const double step = round_step(span, max_ticks);
         ASSERT_TRUE(is_round(step)) << span << " " << max_ticks << " -> " << step;
         EXPECT_LE(span / step, max_ticks * (1 + 1e-9)) << span << " " << max_ticks;
-        // Not needlessly coarse: the next smaller round step would not fit.
-        EXPECT_GT(span / step, max_ticks / 5.0 * (1 - 1e-9)) << span << " " << max_ticks;
+        // The smallest that fits: the next smaller round step (5 below 10, 2 below 5, 1 below
+        // 2) would need more than max_ticks intervals.
+        EXPECT_GT(span / next_smaller_round_step(step), max_ticks * (1 + 1e-9))
+            << span << " " << max_ticks << " -> " << step;
     }
 }
 
