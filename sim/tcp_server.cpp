@@ -184,7 +184,12 @@ void TcpServer::handle_request(int connection) {
             ours ? faults_.decide(entry.request, entry.function, entry.first_register)
                  : ReplyDecision{};
         out.hang_up = decision.hang_up;
-        if (decision.answer) {
+        if (!decision.answer && gateway_.enabled) {
+            // A gateway whose relay stays silent says so, once its own timeout has passed.
+            out.bytes =
+                build_reply(request.data(), length, nullptr, MODBUS_EXCEPTION_GATEWAY_TARGET);
+            out.due = received + gateway_.no_relay_delay;
+        } else if (decision.answer) {
             const bool too_many = entry.function == MODBUS_FC_READ_HOLDING_REGISTERS &&
                                   entry.count > static_cast<std::uint32_t>(options_.max_registers);
             const int exception = decision.exception ? MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS

@@ -22,8 +22,9 @@ struct _modbus_mapping_t; // NOLINT(bugprone-reserved-identifier): libmodbus's o
 namespace zklog::sim {
 
 // What a gateway says of its own: 0x0B (gateway target device failed to respond) for a unit
-// identifier no relay on its line answers, once its own timeout has passed, and 0x0A (gateway
-// path unavailable) when it cannot reach its line at all.
+// identifier no relay on its line answers, or for a request the relay left unanswered (see
+// FaultPlan), once its own timeout has passed; and 0x0A (gateway path unavailable) when it
+// cannot reach its line at all.
 struct GatewayOptions {
     bool enabled = false; // off: a request for no relay stays unanswered, as on the line
     std::chrono::milliseconds no_relay_delay{50};

@@ -27,8 +27,10 @@ protected:
           }()) {}
 
     void start(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{"--image", test::write_image_file(dir_, test::pattern_image()),
-                                      "--tcp", "0", "--trace", trace_.string()};
+        std::vector<std::string> args{
+            "--image", test::write_image_file(dir_, test::pattern_image()),
+            "--tcp",   "0",
+            "--trace", trace_.string()};
         args.insert(args.end(), extra.begin(), extra.end());
         sim_ = std::make_unique<test::SimProcess>(std::move(args));
         const auto port = parse_network_port(sim_->pty());

@@ -29,25 +29,19 @@ TEST_P(NetworkPortTest, ParsesAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, NetworkPortTest,
-    ::testing::Values(PortText{"tcp://gateway", NetworkPort{"gateway", 502}},
-                      PortText{"tcp://gw-3.station.local:1502",
-                               NetworkPort{"gw-3.station.local", 1502}},
-                      PortText{"  tcp://192.168.1.20:502 ", NetworkPort{"192.168.1.20", 502}},
-                      PortText{"tcp://[::1]", NetworkPort{"::1", 502}},
-                      PortText{"tcp://[fe80::1%eth0]:65535", NetworkPort{"fe80::1%eth0", 65535}},
-                      PortText{"tcp://", std::nullopt}, PortText{"tcp://:502", std::nullopt},
-                      PortText{"tcp://host:", std::nullopt},
-                      PortText{"tcp://host:0", std::nullopt},
-                      PortText{"tcp://host:65536", std::nullopt},
-                      PortText{"tcp://host:50x", std::nullopt},
-                      PortText{"tcp://host:502/unit", std::nullopt},
-                      PortText{"tcp://user@host", std::nullopt},
-                      PortText{"tcp://::1", std::nullopt},
-                      PortText{"tcp://[::1", std::nullopt},
-                      PortText{"tcp://[::1]x", std::nullopt},
-                      PortText{"tcp://[]:502", std::nullopt},
-                      PortText{"tcp://[host]", std::nullopt},
-                      PortText{"tcp://ho st", std::nullopt}));
+    ::testing::Values(
+        PortText{"tcp://gateway", NetworkPort{"gateway", 502}},
+        PortText{"tcp://gw-3.station.local:1502", NetworkPort{"gw-3.station.local", 1502}},
+        PortText{"  tcp://192.168.1.20:502 ", NetworkPort{"192.168.1.20", 502}},
+        PortText{"tcp://[::1]", NetworkPort{"::1", 502}},
+        PortText{"tcp://[fe80::1%eth0]:65535", NetworkPort{"fe80::1%eth0", 65535}},
+        PortText{"tcp://", std::nullopt}, PortText{"tcp://:502", std::nullopt},
+        PortText{"tcp://host:", std::nullopt}, PortText{"tcp://host:0", std::nullopt},
+        PortText{"tcp://host:65536", std::nullopt}, PortText{"tcp://host:50x", std::nullopt},
+        PortText{"tcp://host:502/unit", std::nullopt}, PortText{"tcp://user@host", std::nullopt},
+        PortText{"tcp://::1", std::nullopt}, PortText{"tcp://[::1", std::nullopt},
+        PortText{"tcp://[::1]x", std::nullopt}, PortText{"tcp://[]:502", std::nullopt},
+        PortText{"tcp://[host]", std::nullopt}, PortText{"tcp://ho st", std::nullopt}));
 
 TEST(NetworkPort, SerialPortsAreNotNetworkOnes) {
     for (const char* text : {"1", "/dev/ttyUSB0", "COM3", "", "udp://host", "TCP://host"}) {

@@ -10,6 +10,7 @@ until stopped.
 """
 
 import asyncio
+import logging
 import struct
 import sys
 
@@ -38,6 +39,8 @@ async def serve(image_path, unit):
 
 
 def main():
+    # A client closing its connection is logged as an error: not one here.
+    logging.getLogger("pymodbus").setLevel(logging.CRITICAL)
     if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     unit = int(sys.argv[2]) if len(sys.argv) == 3 else 1
