@@ -30,9 +30,9 @@ void tell_open_failure(const std::string& port, const device::DeviceLink& link) 
         tell_existing_ports();
         return;
     }
-    const int error = link.open_error();
+    const std::string& why = link.open_failure();
     std::cerr << "zklog-cli: não foi possível conectar a " << port << ": "
-              << (error != 0 ? modbus_strerror(error) : "endereço inválido") << '\n';
+              << (why.empty() ? std::string("endereço inválido") : why) << '\n';
 }
 
 void tell_read_failure(const std::string& port, const device::DeviceLink& link) {

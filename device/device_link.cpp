@@ -55,12 +55,12 @@ std::int32_t DeviceLink::open_network(const NetworkPort& port) {
 }
 
 std::int32_t DeviceLink::open_with(std::unique_ptr<LinkTransport> transport) {
-    open_error_ = 0;
+    open_failure_.clear();
     if (!transport) {
         return kOpenFailed;
     }
     if (!transport->connect()) {
-        open_error_ = transport->open_error();
+        open_failure_ = transport->open_failure();
         return kOpenFailed;
     }
     transport_ = std::move(transport);

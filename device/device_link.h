@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace zklog::device {
 
@@ -52,9 +53,9 @@ public:
     // and the serial line settings other than the timeouts do not count. The connection is
     // given the response timeout to be made.
     std::int32_t open_network(const NetworkPort& port);
-    // Why the last open failed, as an errno value (ECONNREFUSED, ETIMEDOUT...), where the
-    // medium says; 0 otherwise.
-    int open_error() const { return open_error_; }
+    // Why the last open failed, in the system's words ("Connection refused", "Connection timed
+    // out", a host name not found), where the medium says; empty otherwise.
+    const std::string& open_failure() const { return open_failure_; }
     // Closes the port if one is open; always safe to call.
     std::int32_t close_comm();
     // True from a successful open until close_comm, even while the port is lost (see modbus_rd).
@@ -103,7 +104,7 @@ private:
     SerialSettings settings_;
     std::unique_ptr<LinkTransport> transport_;
     bool port_lost_ = false; // the transport is closed and waits to open its port again
-    int open_error_ = 0;
+    std::string open_failure_;
     std::array<std::uint16_t, kMaxWords> words_{};
     std::uint32_t word_count_ = 0;
     int last_error_ = 0;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 
 namespace zklog::device {
 
@@ -26,8 +27,8 @@ public:
     virtual void close() = 0;
     // Lets go of a port or connection found gone, without touching it further.
     virtual void lose() = 0;
-    // Why the last connect() failed, as an errno value (0 when the medium gives no reason).
-    virtual int open_error() const { return 0; }
+    // Why the last connect() failed, in the system's words (empty when the medium says not).
+    virtual std::string open_failure() const { return {}; }
 
     // One request and its reply; on success the request's words are in `words`. A non-empty
     // `while_reply_travels` is run (and emptied) once the request is on its way, or before it

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace zklog::device {
 
@@ -17,5 +18,9 @@ void clear_socket_failure_cause();
 // Why the libmodbus call just made on a TCP context failed, as an errno value: libmodbus's own
 // code (ETIMEDOUT, EMB*) when it set one, else the system's for the socket.
 int socket_failure_cause();
+
+// The resolver's own words when `host` cannot be looked up (no such name, no name server);
+// empty when it can. libmodbus reports a failed look-up as a refused connection.
+std::string name_lookup_failure(const std::string& host);
 
 } // namespace zklog::device

@@ -1,6 +1,7 @@
 #include "device/tcp_socket.h"
 
 #include <cerrno>
+#include <netdb.h>
 #include <sys/socket.h>
 
 namespace zklog::device {
@@ -26,6 +27,19 @@ void clear_socket_failure_cause() {
 
 int socket_failure_cause() {
     return errno != 0 ? errno : EIO;
+}
+
+std::string name_lookup_failure(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (error != 0) {
+        return ::gai_strerror(error);
+    }
+    ::freeaddrinfo(found);
+    return {};
 }
 
 } // namespace zklog::device

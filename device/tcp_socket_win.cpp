@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 namespace zklog::device {
 
@@ -53,11 +54,29 @@ void clear_socket_failure_cause() {
 }
 
 int socket_failure_cause() {
+    // libmodbus hands a failed connection's SO_ERROR on as errno: a Winsock code.
+    if (errno >= WSABASEERR) {
+        return errno_of(errno);
+    }
     if (errno != 0) {
         return errno;
     }
     const int wsa_error = WSAGetLastError();
     return wsa_error != 0 ? errno_of(wsa_error) : EIO;
+}
+
+// libmodbus has started Winsock (WSAStartup) for the connection that failed.
+std::string name_lookup_failure(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (error != 0) {
+        return ::gai_strerrorA(error);
+    }
+    ::freeaddrinfo(found);
+    return {};
 }
 
 } // namespace zklog::device

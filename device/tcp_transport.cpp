@@ -55,11 +55,11 @@ std::unique_ptr<TcpTransport> TcpTransport::make(const SerialSettings& settings,
     modbus_set_byte_timeout(ctx,
                             static_cast<std::uint32_t>(settings.byte_timeout.count() / 1'000'000),
                             static_cast<std::uint32_t>(settings.byte_timeout.count() % 1'000'000));
-    return std::unique_ptr<TcpTransport>(new TcpTransport(settings, ctx));
+    return std::unique_ptr<TcpTransport>(new TcpTransport(settings, ctx, port.host));
 }
 
-TcpTransport::TcpTransport(const SerialSettings& settings, modbus_t* ctx)
-    : response_timeout_(settings.response_timeout), ctx_(ctx) {}
+TcpTransport::TcpTransport(const SerialSettings& settings, modbus_t* ctx, std::string host)
+    : response_timeout_(settings.response_timeout), ctx_(ctx), host_(std::move(host)) {}
 
 TcpTransport::~TcpTransport() {
     modbus_free(ctx_);
@@ -71,10 +71,14 @@ bool TcpTransport::connect() {
     set_response_timeout(ctx_, response_timeout_);
     clear_socket_failure_cause();
     if (modbus_connect(ctx_) == -1) {
-        open_error_ = socket_failure_cause();
+        const int error = socket_failure_cause();
+        open_failure_ = name_lookup_failure(host_);
+        if (open_failure_.empty()) {
+            open_failure_ = modbus_strerror(error);
+        }
         return false;
     }
-    open_error_ = 0;
+    open_failure_.clear();
     return true;
 }
 

@@ -28,20 +28,21 @@ public:
     bool connect() override;
     void close() override;
     void lose() override;
-    int open_error() const override { return open_error_; }
+    std::string open_failure() const override { return open_failure_; }
     ReplyVerdict exchange(const ReadRequest& request, std::span<std::uint16_t> words,
                           std::function<void()>& while_reply_travels) override;
     void discard_spoilt_reply(int error) override;
 
 private:
-    TcpTransport(const SerialSettings& settings, _modbus* ctx);
+    TcpTransport(const SerialSettings& settings, _modbus* ctx, std::string host);
     ReplyVerdict await_reply(const ReadRequest& request, std::uint16_t transaction,
                              std::span<std::uint16_t> words);
 
     std::chrono::milliseconds response_timeout_;
     _modbus* ctx_ = nullptr;
     std::uint16_t transaction_ = 0; // of the last request sent
-    int open_error_ = 0;
+    std::string host_;
+    std::string open_failure_;
 };
 
 } // namespace zklog::device

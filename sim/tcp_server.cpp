@@ -183,7 +183,10 @@ void TcpServer::handle_request(int connection) {
         const ReplyDecision decision =
             ours ? faults_.decide(entry.request, entry.function, entry.first_register)
                  : ReplyDecision{};
-        out.hang_up = decision.hang_up;
+        // TCP never cuts a frame short on its own: only a connection that drops does, and no
+        // byte comes after. (A frame that stopped and then went on with another frame's bytes
+        // would pass for a whole one: there is no CRC to tell.)
+        out.hang_up = decision.hang_up || (decision.answer && decision.truncated);
         if (!decision.answer && gateway_.enabled) {
             // A gateway whose relay stays silent says so, once its own timeout has passed.
             out.bytes =
@@ -235,7 +238,7 @@ std::vector<std::uint8_t> TcpServer::build_reply(const std::uint8_t* request, in
 }
 
 // The faults a gateway's reply can carry: registers more or fewer than asked, another unit's
-// identifier, a frame that stops halfway, the same frame twice.
+// identifier, a frame that stops halfway (as its connection drops), the same frame twice.
 void TcpServer::spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
                             const TraceEntry& request, const _modbus_mapping_t* memory) const {
     const bool read_reply = bytes.size() > kByteCount && (bytes[kFunction] & 0x80) == 0;

@@ -35,7 +35,8 @@ class TcpServer {
 public:
     // Listens on 127.0.0.1:`port` (0: a free port); throws std::runtime_error when it cannot.
     // The faults are the relay's (see FaultPlan); those that only a serial line does (a wrong
-    // CRC, noise before the frame) leave TCP replies as they are.
+    // CRC, noise before the frame) leave TCP replies as they are, and a reply cut short is one
+    // whose connection drops halfway.
     TcpServer(const RelayImage& image, ServerOptions options, GatewayOptions gateway, int port);
     ~TcpServer();
     TcpServer(const TcpServer&) = delete;
