@@ -90,19 +90,25 @@ TcpServer::~TcpServer() {
 
 void TcpServer::run(int stop_fd) {
     for (;;) {
-        int timeout_ms = -1;
+        // Paced replies are due at sub-millisecond moments: a timeout rounded up to whole
+        // milliseconds would make every reply late by up to one.
+        timespec timeout{};
         if (!outgoing_.empty()) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(outgoing_.front().due - Clock::now());
-            timeout_ms = static_cast<int>(std::max<std::int64_t>(0, left.count()));
+            const auto ns =
+                std::max<std::int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                              outgoing_.front().due - Clock::now())
+                                              .count());
+            timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+            timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
         }
         std::vector<pollfd> fds{{stop_fd, POLLIN, 0}, {listener_, POLLIN, 0}};
         for (const int connection : connections_) {
             fds.push_back({connection, POLLIN, 0});
         }
-        const int ready = poll(fds.data(), fds.size(), timeout_ms);
+        const int ready =
+            ppoll(fds.data(), fds.size(), outgoing_.empty() ? nullptr : &timeout, nullptr);
         if (ready < 0 && errno != EINTR) {
-            throw std::system_error(errno, std::generic_category(), "poll");
+            throw std::system_error(errno, std::generic_category(), "ppoll");
         }
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             return;
@@ -202,7 +208,7 @@ void TcpServer::handle_request(int connection) {
             if (!out.bytes.empty()) {
                 spoil_reply(out.bytes, decision, entry, memory);
             }
-            out.due += decision.extra_delay;
+            out.due += line_time(out.bytes.size()) + decision.extra_delay;
         }
         if (out.bytes.empty() && !out.hang_up) {
             return;
@@ -213,6 +219,20 @@ void TcpServer::handle_request(int connection) {
                          [](Clock::time_point due, const Outgoing& o) { return due < o.due; });
     outgoing_.insert(at, std::move(out));
     send_due();
+}
+
+// A gateway passes each request on to its RS-485 line and waits for the relay's reply there:
+// the RTU frames' time at the line's rate (10 bits a byte, 3.5 characters of silence after each
+// frame), the request 8 bytes, the reply the TCP one less its MBAP header, plus the address
+// and the CRC. Nothing at rate 0.
+TcpServer::Clock::duration TcpServer::line_time(std::size_t reply_bytes) const {
+    if (options_.baud <= 0 || reply_bytes < kFunction) {
+        return Clock::duration::zero();
+    }
+    const std::size_t rtu_reply = reply_bytes - kFunction + 3;
+    const double bits = 10.0 * static_cast<double>(8 + rtu_reply) + 2 * 35.0;
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(bits / options_.baud));
 }
 
 // Pointing libmodbus's socket at one end of a socket pair for one call hands us the finished

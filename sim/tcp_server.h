@@ -62,6 +62,7 @@ private:
                                           _modbus_mapping_t* memory, int exception);
     void spoil_reply(std::vector<std::uint8_t>& bytes, const ReplyDecision& decision,
                      const TraceEntry& request, const _modbus_mapping_t* memory) const;
+    Clock::duration line_time(std::size_t reply_bytes) const;
     void send_due();
     void close_connection(int connection);
 
