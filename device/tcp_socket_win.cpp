@@ -21,6 +21,9 @@ int errno_of(int wsa_error) {
         return EBADF;
     case WSAETIMEDOUT:
         return ETIMEDOUT;
+    case WSAEWOULDBLOCK:
+    case WSAEINPROGRESS:
+        return EINPROGRESS;
     case WSAECONNREFUSED:
         return ECONNREFUSED;
     case WSAENETUNREACH:

@@ -71,7 +71,11 @@ bool TcpTransport::connect() {
     set_response_timeout(ctx_, response_timeout_);
     clear_socket_failure_cause();
     if (modbus_connect(ctx_) == -1) {
-        const int error = socket_failure_cause();
+        int error = socket_failure_cause();
+        // libmodbus stops waiting for the connection without a word of its own.
+        if (error == EINPROGRESS || error == EALREADY || error == EWOULDBLOCK) {
+            error = ETIMEDOUT;
+        }
         open_failure_ = name_lookup_failure(host_);
         if (open_failure_.empty()) {
             open_failure_ = modbus_strerror(error);

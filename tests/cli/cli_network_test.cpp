@@ -12,6 +12,7 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <arpa/inet.h>
+#include <array>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -40,6 +41,40 @@ std::vector<std::vector<std::string>> table_log(const std::filesystem::path& fil
     }
     return rows;
 }
+
+// A loopback port that takes no more connections: listening with its backlog full, so that
+// the kernel drops every further attempt unanswered. The holder keeps it so.
+class FullListener {
+public:
+    FullListener() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+        listen(listener_, 0);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        for (int& client : waiting_) {
+            client = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            connect(client, reinterpret_cast<sockaddr*>(&address), size);
+        }
+    }
+    ~FullListener() {
+        for (const int client : waiting_) {
+            close(client);
+        }
+        close(listener_);
+    }
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+    std::string port() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    std::array<int, 3> waiting_{};
+    int port_ = 0;
+};
 
 // A loopback port nothing listens on: bound, then let go.
 std::string closed_port() {
@@ -184,6 +219,17 @@ TEST_F(NetworkTest, ARefusedConnectionIsAPortThatCannotBeOpened) {
         EXPECT_EQ(result.err.find("portas seriais"), std::string::npos)
             << "no serial ports listed for a network port";
     }
+}
+
+TEST_F(NetworkTest, AConnectionNotMadeWithinTheTimeoutIsAPortThatCannotBeOpened) {
+    const FullListener full;
+    const auto db = dir_.file("log.db");
+    store::create_database(db);
+    const auto result = run_cli(dir_, {"download", "--port", full.port(), "--address", "1", "--db",
+                                       db.string(), "--timeout-ms", "300"});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.last_line(), download::kMsgPortOpenFailed);
+    EXPECT_NE(result.err.find("timed out"), std::string::npos) << result.err;
 }
 
 // What a network and a gateway do to a download, each through a real socket.
