@@ -122,8 +122,9 @@ std::uint32_t DeviceLink::modbus_rd(std::uint32_t address, std::uint32_t first_r
             return kReadFailed;
         }
         if (!verdict.garbled) {
-            // The retry goes out at once, keeping the input: a reply to the silent request that
-            // comes late answers it as well as its own would (see OwedReplies).
+            // The retry goes out at once: on a serial line, keeping the input, since a reply to
+            // the silent request that comes late answers it as well as its own would (see
+            // OwedReplies).
             const bool ask_again = verdict.error == ETIMEDOUT &&
                                    on_silence == OnSilence::AskAgain && attempt < kSilenceRetries;
             if (ask_again) {

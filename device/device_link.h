@@ -67,8 +67,9 @@ public:
     // `first_register`. kReadOk when the word buffer now holds exactly those words; any other
     // value is a failure and leaves the buffer empty. A garbled reply is asked for again (see
     // kGarbledRetries), and so is silence if `on_silence` says so; after a timeout, a reply that
-    // comes late is never taken as the answer to another request (see OwedReplies), while the
-    // same read asked again takes it.
+    // comes late is never taken as the answer to another request (on a serial line see
+    // OwedReplies, while the same read asked again takes it; through a gateway its transaction
+    // identifier tells).
     // A read that finds the port itself gone (adapter unplugged, connection dropped) closes it;
     // the next read opens the same device path (or connects) again first, and fails at once if
     // it cannot.
@@ -78,9 +79,9 @@ public:
     std::uint32_t modbus_var(std::uint32_t index) const;
     std::uint32_t words_read() const { return word_count_; }
     // Why the last read failed, as an errno value: ETIMEDOUT when the relay stayed silent (or a
-    // gateway said it did, exception 0x0B),
-    // libmodbus's EMBX* codes for an exception reply (EMBXILADD, EMBXILVAL, ...), EMBBADCRC and
-    // the like for a garbled reply, EINVAL for a request the link refused. 0 after a success.
+    // gateway said it did, exception 0x0B), libmodbus's EMBX* codes for an exception reply
+    // (EMBXILADD, EMBXILVAL, EMBXGPATH, ...), EMBBADCRC and the like for a garbled reply, EINVAL
+    // for a request the link refused. 0 after a success.
     int last_error() const { return last_error_; }
     // The words of the last successful read (empty after a failed one).
     std::span<const std::uint16_t> words() const { return {words_.data(), word_count_}; }
