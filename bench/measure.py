@@ -30,6 +30,7 @@ from report import Report
 from sim_process import BenchError, Simulator, Trace
 from timing import check_rows, fresh_database, timed_run
 from export_figures import measure_xlsx, report_xlsx
+from network_figures import measure_network, report_network
 from viewer_figures import measure_viewer, measure_viewer_wine, report_viewer, report_viewer_wine
 from windows_figures import measure_wine, report_wine
 from wire_time import wire_seconds
@@ -278,6 +279,8 @@ def main():
         print("bench: --fast done", flush=True)
         fast["scan"] = measure_scan(p.cli, p.sim_exe, work)
         print("bench: scan done", flush=True)
+        tcp = measure_network(p.cli, p.sim_exe, p.loop, work, image, records)
+        print("bench: Modbus TCP done", flush=True)
         completion = measure_completion(p.cli, p.sim_exe, work)
         print("bench: completion on a bad line done", flush=True)
         save_row = measure_save_row(p)
@@ -296,6 +299,7 @@ def main():
         return 1
     report = Report()
     report_figures(report, records, reads, unpaced, paced, fast, save_row, window)
+    report_network(report, tcp)
     report_completion(report, completion)
     report_viewer(report, viewer)
     report_xlsx(report, xlsx)

@@ -1,6 +1,8 @@
 // The floor a download over this link can reach: the very reads a zklog download made (taken
 // from the simulator's request trace), by libmodbus alone, with nothing done with the words.
-// Prints the seconds the reads took; exits non-zero if any read fails.
+// Prints the seconds the reads took; exits non-zero if any read fails. PORT is a serial device,
+// or tcp://HOST:PORT for the same reads through libmodbus's TCP client.
+#include "device/network_port.h"
 #include "sim/request_trace.h"
 
 #include <array>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <modbus/modbus.h>
+#include <string>
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 4) {
@@ -24,7 +27,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    modbus_t* ctx = modbus_new_rtu(argv[1], baud, 'N', 8, 1);
+    const auto network = zklog::device::parse_network_port(argv[1]);
+    modbus_t* ctx =
+        network ? modbus_new_tcp_pi(network->host.c_str(), std::to_string(network->port).c_str())
+                : modbus_new_rtu(argv[1], baud, 'N', 8, 1);
     if (ctx == nullptr || modbus_connect(ctx) == -1) {
         std::fprintf(stderr, "cannot open %s: %s\n", argv[1], modbus_strerror(errno));
         return 1;

@@ -5,13 +5,14 @@ The script a user of the relay would write for the job, kept as the yardstick zk
 compared with: the same reads (log pointer, then each record's blocks as its map flags say)
 and the same 26-column rows, one commit per row.
 
-usage: peer_download.py --port PTY --address 1 --db LOG.db [--whole] [--baud 115200]
+usage: peer_download.py --port PTY|tcp://HOST:PORT --address 1 --db LOG.db [--whole]
+                        [--baud 115200]
 """
 import argparse
 import sqlite3
 import sys
 
-from pymodbus.client import ModbusSerialClient
+from pymodbus.client import ModbusSerialClient, ModbusTcpClient
 
 POINTER_REGISTER = 1024
 POINTER_ATTEMPTS = 6
@@ -142,7 +143,12 @@ def main():
     parser.add_argument("--baud", type=int, default=9600)
     args = parser.parse_args()
 
-    client = ModbusSerialClient(method="rtu", port=args.port, baudrate=args.baud, timeout=0.5)
+    if args.port.startswith("tcp://"):
+        host, _, port = args.port[len("tcp://"):].rpartition(":")
+        client = ModbusTcpClient(host, port=int(port), timeout=0.5)
+    else:
+        client = ModbusSerialClient(method="rtu", port=args.port, baudrate=args.baud,
+                                    timeout=0.5)
     # pymodbus 3.0.0 keeps int(timeout): 0.5 became 0, a read that never waits, and every reply
     # not already in the buffer was "No response received".
     client.params.timeout = 0.5

@@ -22,6 +22,7 @@ public:
     std::string port_text() override { return port_; }
     std::string address_text() override { return address_; }
     bool read_up_to_pointer() override { return !whole_memory_; }
+    bool takes_network_ports() const override { return true; }
     void progress(int records, std::uint32_t log_address, std::uint32_t end_address) override;
 
     // Ctrl-C and SIGTERM (closing the console on Windows) stop the download at the next

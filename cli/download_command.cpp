@@ -1,6 +1,7 @@
 #include "cli/baud_option.h"
 #include "cli/commands.h"
 #include "cli/console_frontend.h"
+#include "cli/port_option.h"
 #include "device/port_path.h"
 #include "download/block_reads.h"
 #include "download/log_download.h"
@@ -71,7 +72,10 @@ int run_download(DownloadOptions& options) {
     ConsoleFrontend frontend(options.port, options.address, options.whole);
     const download::DownloadResult result = procedure.run(frontend);
     if (result == download::DownloadResult::PortOpenFailed) {
-        tell_existing_ports();
+        tell_open_failure(options.port, link);
+    } else if (result == download::DownloadResult::PointerReadFailed ||
+               result == download::DownloadResult::RecordReadFailed) {
+        tell_read_failure(options.port, link);
     }
     if (!procedure.file_whole()) {
         std::cerr << "zklog-cli: aviso: outro programa impediu que todas as linhas fossem "
@@ -94,8 +98,7 @@ int run_download(DownloadOptions& options) {
 Subcommand add_download_command(CLI::App& app) {
     auto options = std::make_shared<DownloadOptions>();
     auto* cmd = app.add_subcommand("download", "Download the relay's log into table LOG.");
-    cmd->add_option("--port,-p", options->port, "COM port number or device path (/dev/ttyUSB0)")
-        ->required();
+    cmd->add_option("--port,-p", options->port, kPortHelp)->required();
     cmd->add_option("--address,-a", options->address, "Modbus address of the relay (1-247)")
         ->required();
     cmd->add_flag("--whole", options->whole, "Read the whole log memory, not up to the pointer");
@@ -114,7 +117,10 @@ Subcommand add_download_command(CLI::App& app) {
     cmd->add_option("--timeout-ms", options->timeout_ms, "Response timeout in milliseconds")
         ->capture_default_str()
         ->check(CLI::Range(1, 60000));
-    return {cmd, [options] { return run_download(*options); }};
+    return {cmd, [options, cmd] {
+                return serial_settings_fit_port(options->port, *cmd) ? run_download(*options)
+                                                                     : kExitUsage;
+            }};
 }
 
 } // namespace zklog::cli

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/port_option.h"
 #include "device/device_link.h"
 #include "download/input_text.h"
 #include "download/log_download.h"
@@ -35,7 +36,7 @@ bool read_block(device::DeviceLink& link, std::uint32_t address, std::uint32_t f
 }
 
 int run_dump(const DumpOptions& options) {
-    const auto port = download::parse_port(options.port);
+    const auto port = download::parse_port(options.port, true);
     if (!port) {
         std::cout << download::kMsgInvalidPort << std::endl;
         return kExitUsage;
@@ -50,7 +51,7 @@ int run_dump(const DumpOptions& options) {
     device::DeviceLink link(line);
     if (download::open_port(link, *port) != device::DeviceLink::kOpenOk) {
         std::cout << download::kMsgPortOpenFailed << std::endl;
-        tell_existing_ports();
+        tell_open_failure(options.port, link);
         return kExitDeviceError;
     }
 
@@ -58,6 +59,7 @@ int run_dump(const DumpOptions& options) {
     if (!read_block(link, *address, download::kLogPointerRegister, 1,
                     download::kPointerRetries + 1)) {
         std::cout << download::kMsgReadFailed << std::endl;
+        tell_read_failure(options.port, link);
         return kExitDeviceError;
     }
     image.set_pointer(static_cast<std::uint16_t>(link.modbus_var(0)));
@@ -66,6 +68,7 @@ int run_dump(const DumpOptions& options) {
             std::min(device::DeviceLink::kMaxWords, kLogMemoryEnd + 1 - first);
         if (!read_block(link, *address, first, count, kAttemptsPerBlock)) {
             std::cout << download::kMsgReadFailed << std::endl;
+            tell_read_failure(options.port, link);
             return kExitDeviceError;
         }
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -89,7 +92,7 @@ Subcommand add_dump_command(CLI::App& app) {
     auto options = std::make_shared<DumpOptions>();
     auto* cmd = app.add_subcommand(
         "dump", "Save the relay's log pointer and log memory as a memory image for zklog-sim.");
-    cmd->add_option("--port,-p", options->port, "COM port number or device path")->required();
+    cmd->add_option("--port,-p", options->port, kPortHelp)->required();
     cmd->add_option("--address,-a", options->address, "Modbus address of the relay (1-247)")
         ->required();
     cmd->add_option("-o,--output", options->output, "Memory image file to write")

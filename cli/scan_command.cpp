@@ -1,6 +1,7 @@
 #include "cli/baud_option.h"
 #include "cli/bus_scan.h"
 #include "cli/commands.h"
+#include "cli/port_option.h"
 #include "download/input_text.h"
 #include "download/messages.h"
 
@@ -32,7 +33,7 @@ int run_scan(ScanOptions& options) {
                   << options.scan.last_address << "\n";
         return kExitUsage;
     }
-    const auto port = download::parse_port(options.port);
+    const auto port = download::parse_port(options.port, true);
     if (!port) {
         std::cout << download::kMsgInvalidPort << std::endl;
         return kExitUsage;
@@ -42,7 +43,7 @@ int run_scan(ScanOptions& options) {
     device::DeviceLink link(scan_line_settings(options.serial, options.scan));
     if (download::open_port(link, *port) != device::DeviceLink::kOpenOk) {
         std::cout << download::kMsgPortOpenFailed << std::endl;
-        tell_existing_ports();
+        tell_open_failure(options.port, link);
         return kExitDeviceError;
     }
 
@@ -82,7 +83,7 @@ Subcommand add_scan_command(CLI::App& app) {
     auto* cmd = app.add_subcommand(
         "scan",
         "Ask every address of a range for its log pointer; print ADDRESS POINTER per relay.");
-    cmd->add_option("--port,-p", options->port, "COM port number or device path")->required();
+    cmd->add_option("--port,-p", options->port, kPortHelp)->required();
     cmd->add_option("--from", options->scan.first_address, "First address to ask")
         ->capture_default_str()
         ->check(CLI::Range(1, 247));
@@ -98,7 +99,10 @@ Subcommand add_scan_command(CLI::App& app) {
     cmd->add_option("--parity", options->parity, "Parity: N, E or O")
         ->capture_default_str()
         ->check(CLI::IsMember({"N", "E", "O"}));
-    return {cmd, [options] { return run_scan(*options); }};
+    return {cmd, [options, cmd] {
+                return serial_settings_fit_port(options->port, *cmd) ? run_scan(*options)
+                                                                     : kExitUsage;
+            }};
 }
 
 } // namespace zklog::cli

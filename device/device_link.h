@@ -1,19 +1,18 @@
-// The link to one relay: a Modbus RTU master on a serial port and the words of its last read.
+// The link to one relay: a Modbus master on a serial port (RTU) or through a network gateway
+// (TCP), and the words of its last read.
 #pragma once
 
-#include "device/late_reply.h"
-#include "device/port_claim.h"
-#include "device/read_reply.h"
+#include "device/link_transport.h"
+#include "device/network_port.h"
 #include "device/serial_settings.h"
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
-
-struct _modbus; // NOLINT(bugprone-reserved-identifier): libmodbus context, its own tag
+#include <string>
 
 namespace zklog::device {
 
@@ -50,10 +49,17 @@ public:
     std::int32_t open_comm(std::int32_t port);
     // The same for a device path such as /dev/ttyUSB0 or a pty.
     std::int32_t open_path(const std::filesystem::path& device);
+    // Connects to a Modbus TCP gateway instead; the relay's address goes as the unit identifier
+    // and the serial line settings other than the timeouts do not count. The connection is
+    // given the response timeout to be made.
+    std::int32_t open_network(const NetworkPort& port);
+    // Why the last open failed, in the system's words ("Connection refused", "Connection timed
+    // out", a host name not found), where the medium says; empty otherwise.
+    const std::string& open_failure() const { return open_failure_; }
     // Closes the port if one is open; always safe to call.
     std::int32_t close_comm();
     // True from a successful open until close_comm, even while the port is lost (see modbus_rd).
-    bool is_open() const { return ctx_ != nullptr; }
+    bool is_open() const { return transport_ != nullptr; }
     // True once a read found the port itself gone, until it is opened again.
     bool port_lost() const { return port_lost_; }
 
@@ -61,18 +67,21 @@ public:
     // `first_register`. kReadOk when the word buffer now holds exactly those words; any other
     // value is a failure and leaves the buffer empty. A garbled reply is asked for again (see
     // kGarbledRetries), and so is silence if `on_silence` says so; after a timeout, a reply that
-    // comes late is never taken as the answer to another request (see OwedReplies), while the
-    // same read asked again takes it.
-    // A read that finds the port itself gone (adapter unplugged) closes it; the next read opens
-    // the same device path again first, and fails at once if it is still missing.
+    // comes late is never taken as the answer to another request (on a serial line see
+    // OwedReplies, while the same read asked again takes it; through a gateway its transaction
+    // identifier tells).
+    // A read that finds the port itself gone (adapter unplugged, connection dropped) closes it;
+    // the next read opens the same device path (or connects) again first, and fails at once if
+    // it cannot.
     std::uint32_t modbus_rd(std::uint32_t address, std::uint32_t first_register,
                             std::uint32_t count, OnSilence on_silence = OnSilence::GiveUp);
     // Word `index` of the last successful read, 0 to 65535; 0 past the words read.
     std::uint32_t modbus_var(std::uint32_t index) const;
     std::uint32_t words_read() const { return word_count_; }
-    // Why the last read failed, as an errno value: ETIMEDOUT when the relay stayed silent,
-    // libmodbus's EMBX* codes for an exception reply (EMBXILADD, EMBXILVAL, ...), EMBBADCRC and
-    // the like for a garbled reply, EINVAL for a request the link refused. 0 after a success.
+    // Why the last read failed, as an errno value: ETIMEDOUT when the relay stayed silent (or a
+    // gateway said it did, exception 0x0B), libmodbus's EMBX* codes for an exception reply
+    // (EMBXILADD, EMBXILVAL, EMBXGPATH, ...), EMBBADCRC and the like for a garbled reply, EINVAL
+    // for a request the link refused. 0 after a success.
     int last_error() const { return last_error_; }
     // The words of the last successful read (empty after a failed one).
     std::span<const std::uint16_t> words() const { return {words_.data(), word_count_}; }
@@ -89,30 +98,18 @@ public:
     }
 
 private:
-    bool connect();
+    std::int32_t open_with(std::unique_ptr<LinkTransport> transport);
     bool reopen_lost_port();
     void lose_port();
-    ReplyVerdict exchange(const ReadRequest& request);
-    void await_owed_replies();
-    void wait_for_quiet_line();
-    void run_while_reply_travels(const ReadRequest& request, OwedReplies::Clock::time_point sent);
 
     SerialSettings settings_;
-    // How long a read request takes on the line at the settings' rate; set when the port is
-    // opened, once the rate is known to be one the line can run.
-    std::chrono::microseconds request_line_time_{0};
-    _modbus* ctx_ = nullptr;
-    std::filesystem::path device_;
-    PortClaim claim_;
-    OwedReplies owed_;
-    bool port_lost_ = false; // the context is closed and waits to open its device again
+    std::unique_ptr<LinkTransport> transport_;
+    bool port_lost_ = false; // the transport is closed and waits to open its port again
+    std::string open_failure_;
     std::array<std::uint16_t, kMaxWords> words_{};
     std::uint32_t word_count_ = 0;
     int last_error_ = 0;
     std::function<void()> while_reply_travels_;
-    // Whether the last reply took at least its request's own time on the line to begin: only
-    // then is there a wait for while_next_reply_travels to fill.
-    bool replies_outlast_requests_ = true;
 };
 
 } // namespace zklog::device

@@ -30,6 +30,8 @@ public:
     virtual std::string port_text() = 0;
     virtual std::string address_text() = 0;
     virtual bool read_up_to_pointer() = 0;
+    // Whether port_text() may name a network gateway (tcp://...) rather than a serial port.
+    virtual bool takes_network_ports() const { return false; }
 
     // Called with every progress text: records read so far, the next register to read and the
     // current end address, for front ends that show more than the text.

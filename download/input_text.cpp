@@ -41,8 +41,14 @@ std::optional<std::uint32_t> parse_device_address(std::string_view text) {
     return std::nullopt;
 }
 
-std::optional<PortChoice> parse_port(std::string_view text) {
+std::optional<PortChoice> parse_port(std::string_view text, bool network) {
     const std::string_view port = trimmed(text);
+    if (network && device::is_network_port(port)) {
+        if (auto address = device::parse_network_port(port)) {
+            return PortChoice{std::move(*address)};
+        }
+        return std::nullopt;
+    }
     if (port.starts_with('/') || port.starts_with('\\')) {
         return PortChoice{std::string(port)};
     }
@@ -55,6 +61,9 @@ std::optional<PortChoice> parse_port(std::string_view text) {
 std::int32_t open_port(device::DeviceLink& link, const PortChoice& port) {
     if (const auto* number = std::get_if<std::int32_t>(&port)) {
         return link.open_comm(*number);
+    }
+    if (const auto* address = std::get_if<device::NetworkPort>(&port)) {
+        return link.open_network(*address);
     }
     return link.open_path(std::get<std::string>(port));
 }

@@ -22,9 +22,10 @@ std::optional<std::int64_t> parse_whole_number(std::string_view text, std::int64
 
 std::optional<std::uint32_t> parse_device_address(std::string_view text);
 
-// A COM port number, or a device path (beginning with '/') for the command line.
-using PortChoice = std::variant<std::int32_t, std::string>;
-std::optional<PortChoice> parse_port(std::string_view text);
+// A COM port number, or a device path (beginning with '/') for the command line, or, where
+// `network` allows it, a Modbus TCP gateway (tcp://HOST[:PORT], see device::NetworkPort).
+using PortChoice = std::variant<std::int32_t, std::string, device::NetworkPort>;
+std::optional<PortChoice> parse_port(std::string_view text, bool network = false);
 
 // Opens the chosen port on the link; DeviceLink::kOpenOk when open.
 std::int32_t open_port(device::DeviceLink& link, const PortChoice& port);

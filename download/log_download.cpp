@@ -188,7 +188,7 @@ void LogDownload::tell(DownloadFrontend& ui, std::string_view text, MessageIcon 
 
 DownloadResult LogDownload::run(DownloadFrontend& ui) {
     if (!PortaAberta_) {
-        const auto port = parse_port(ui.port_text());
+        const auto port = parse_port(ui.port_text(), ui.takes_network_ports());
         if (!port) {
             tell(ui, kMsgInvalidPort, MessageIcon::Exclamation, {});
             return DownloadResult::InvalidPort;

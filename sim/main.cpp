@@ -1,9 +1,11 @@
-// zklog-sim: a stand-in relay on a pseudo-terminal, for tests and demos without hardware.
+// zklog-sim: a stand-in relay on a pseudo-terminal, or behind a Modbus TCP gateway on the
+// loopback, for tests and demos without hardware.
 #include "sim/believable_log.h"
 #include "sim/fault_plan.h"
 #include "sim/record_generator.h"
 #include "sim/relay_image.h"
 #include "sim/rtu_server.h"
+#include "sim/tcp_server.h"
 
 #include <CLI/CLI.hpp>
 #include <array>
@@ -82,6 +84,9 @@ struct Options {
     std::vector<std::string> other_relays; // ADDRESS:RECORDS
     bool edge_words = false;
     bool wrapped = false;
+    std::optional<int> tcp_port;
+    zklog::sim::GatewayOptions gateway;
+    int gateway_delay_ms = 50;
 };
 
 // The believable transformer log by default; the edge words exercise the decoding in tests.
@@ -212,6 +217,16 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
     server_options.turnaround = std::chrono::milliseconds(o.turnaround_ms);
     server_options.max_registers = o.max_registers;
     server_options.other_relays = build_other_relays(o);
+    if (o.tcp_port) {
+        zklog::sim::GatewayOptions gateway = o.gateway;
+        gateway.no_relay_delay = std::chrono::milliseconds(o.gateway_delay_ms);
+        zklog::sim::TcpServer server(image, std::move(server_options), std::move(gateway),
+                                     *o.tcp_port);
+        // The port to give zklog-cli, as the pty's path is otherwise.
+        std::cout << "tcp://127.0.0.1:" << server.port() << std::endl;
+        server.run(stop_fd);
+        return 0;
+    }
     zklog::sim::RtuServer server(image, std::move(server_options));
     std::optional<PortLink> link;
     if (!o.link.empty()) {
@@ -227,7 +242,8 @@ int serve(const Options& o, const zklog::sim::RelayImage& image) {
 
 // Any failure, in setting up the options as in serving, ends with a message instead of an abort.
 int main(int argc, char** argv) try {
-    CLI::App app{"Simulated temperature relay: serves a memory image over Modbus RTU on a pty"};
+    CLI::App app{"Simulated temperature relay: serves a memory image over Modbus RTU on a pty, "
+                 "or over Modbus TCP (--tcp)"};
     Options o;
     auto* image_opt =
         app.add_option("--image", o.image, "Memory image file (131072 bytes)")->check(kFileName);
@@ -244,8 +260,28 @@ int main(int argc, char** argv) try {
         ->needs(gen_opt)
         ->excludes(edge_opt);
     app.add_option("--address", o.address, "Modbus slave address")->check(CLI::Range(1, 247));
-    app.add_option("--link", o.link, "Symlink to create to the pty (removed at exit)")
-        ->check(kFileName);
+    auto* link_opt =
+        app.add_option("--link", o.link, "Symlink to create to the pty (removed at exit)")
+            ->check(kFileName);
+    auto* tcp_opt =
+        app.add_option("--tcp", o.tcp_port,
+                       "Serve over Modbus TCP on 127.0.0.1:PORT instead of a pty (0: any free "
+                       "port); the first line printed is then tcp://127.0.0.1:PORT")
+            ->check(CLI::Range(0, 65535))
+            ->excludes(link_opt);
+    auto* gateway_opt =
+        app.add_flag("--gateway", o.gateway.enabled,
+                     "Answer as a gateway would: exception 0x0B for an address no relay answers")
+            ->needs(tcp_opt);
+    app.add_option("--gateway-delay-ms", o.gateway_delay_ms,
+                   "How long the gateway waits for an absent relay before its 0x0B")
+        ->needs(gateway_opt)
+        ->capture_default_str()
+        ->check(kCount);
+    app.add_option("--path-unavailable-request", o.gateway.path_unavailable_requests,
+                   "Answer request N with exception 0x0A (gateway path unavailable)")
+        ->needs(tcp_opt)
+        ->check(kCount);
     app.add_option("--baud", o.baud, "Pace replies as at this speed (0: unpaced)")->check(kCount);
     app.add_option("--write-image", o.write_image, "Save the served image to this file")
         ->check(kFileName);

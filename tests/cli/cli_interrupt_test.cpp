@@ -19,8 +19,8 @@ namespace zklog::cli {
 namespace {
 
 // How long after the first request the signal comes: spread over the reads and saves of a
-// paced line.
-class CliInterrupt : public ::testing::TestWithParam<int> {};
+// paced line; and whether the line is behind a Modbus TCP gateway.
+class CliInterrupt : public ::testing::TestWithParam<std::tuple<int, bool>> {};
 
 TEST_P(CliInterrupt, SigintEndsWith130AndKeepsTheSavedRows) {
     test::TempDir dir;
@@ -29,8 +29,14 @@ TEST_P(CliInterrupt, SigintEndsWith130AndKeepsTheSavedRows) {
     sim::RelayImage image;
     const auto records = sim::generate_records(image, 200, 3);
     const auto trace = dir.file("trace.txt");
-    test::SimProcess sim({"--image", test::write_image_file(dir, image), "--baud", "19200",
-                          "--trace", trace.string()});
+    const auto [delay_ms, network] = GetParam();
+    std::vector<std::string> sim_args{"--image", test::write_image_file(dir, image),
+                                      "--baud",  "19200",
+                                      "--trace", trace.string()};
+    if (network) {
+        sim_args.insert(sim_args.end(), {"--tcp", "0"});
+    }
+    test::SimProcess sim(std::move(sim_args));
 
     test::CliChild cli(
         dir, {"download", "--port", sim.pty(), "--address", "1", "--db", db.string()}, "cli");
@@ -38,7 +44,7 @@ TEST_P(CliInterrupt, SigintEndsWith130AndKeepsTheSavedRows) {
     while (sim::read_trace(trace).empty() && std::chrono::steady_clock::now() < give_up) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
     ASSERT_EQ(kill(cli.pid(), SIGINT), 0);
     const auto result = cli.wait();
     EXPECT_EQ(result.exit_code, 130) << result.out << result.err;
@@ -64,8 +70,11 @@ TEST_P(CliInterrupt, SigintEndsWith130AndKeepsTheSavedRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CliInterrupt, CliInterrupt,
-                         ::testing::Values(0, 41, 97, 151, 263, 404, 577), [](const auto& info) {
-                             return "After" + std::to_string(info.param) + "ms";
+                         ::testing::Combine(::testing::Values(0, 41, 97, 151, 263, 404, 577),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             return "After" + std::to_string(std::get<0>(info.param)) + "ms" +
+                                    (std::get<1>(info.param) ? "ThroughAGateway" : "");
                          });
 
 } // namespace

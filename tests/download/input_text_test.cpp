@@ -26,6 +26,17 @@ TEST(InputText, PortIsANumberFrom1To255OrADevicePath) {
     }
 }
 
+// The window's "Porta COM:" stays a serial port; the command line may name a gateway.
+TEST(InputText, NetworkPortsOnlyWhereAllowed) {
+    EXPECT_FALSE(parse_port("tcp://10.0.0.5"));
+    const auto gateway = parse_port(" tcp://10.0.0.5:1502 ", true);
+    ASSERT_TRUE(gateway);
+    EXPECT_EQ(std::get<device::NetworkPort>(*gateway), (device::NetworkPort{"10.0.0.5", 1502}));
+    EXPECT_FALSE(parse_port("tcp://10.0.0.5:x", true)) << "a bad gateway is no device path";
+    EXPECT_EQ(std::get<std::int32_t>(*parse_port("3", true)), 3);
+    EXPECT_EQ(std::get<std::string>(*parse_port("/dev/ttyUSB0", true)), "/dev/ttyUSB0");
+}
+
 using namespace std::string_view_literals;
 
 // Only spaces and tabs count as blanks around the number; other white space is a fault.

@@ -165,6 +165,11 @@ TEST(SimInputFaults, MalformedOptionValues) {
         {"--generate 3 --write-image ''", "--write-image: empty file name"},
         {"--generate 3 --trace ''", "--trace: empty file name"},
         {"--generate 3 --link ''", "--link: empty file name"},
+        {"--generate 3 --tcp 65536", "--tcp: Value 65536 not in range 0 to 65535"},
+        {"--generate 3 --tcp 0 --link COM1", "--link excludes --tcp"},
+        {"--generate 3 --gateway", "--gateway requires --tcp"},
+        {"--generate 3 --path-unavailable-request 2", "--path-unavailable-request requires --tcp"},
+        {"--generate 3 --tcp 0 --gateway-delay-ms 9", "--gateway-delay-ms requires --gateway"},
         {"", "one of --image or --generate is required"},
     };
     for (const auto& [args, message] : cases) {

@@ -82,6 +82,14 @@ SimProcess::SimProcess(std::vector<std::string> args) {
         args.emplace_back("--edge-words");
     }
     args.insert(args.begin(), ZKLOG_SIM_PATH);
+    start(std::move(args));
+}
+
+SimProcess::SimProcess(Program program) {
+    start(std::move(program.argv));
+}
+
+void SimProcess::start(std::vector<std::string> args) {
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
     for (auto& a : args) {
@@ -111,7 +119,7 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     pty_ = read_first_line(stdout_fd_, std::chrono::seconds(5), complete);
     if (!complete || pty_.empty()) {
         const int code = stop();
-        throw std::runtime_error("zklog-sim printed no pty path within 5 s (exit status " +
+        throw std::runtime_error(args[0] + " printed no pty path within 5 s (exit status " +
                                  std::to_string(code) + "): " + command_line(args));
     }
 }

@@ -17,11 +17,18 @@ public:
     // log is the edge-word one (--edge-words) unless `args` ask for the believable one's
     // --wrapped.
     explicit SimProcess(std::vector<std::string> args);
+    // Another server that prints where to reach it as its first line, e.g. a Python script:
+    // `argv` whole, program first.
+    struct Program {
+        std::vector<std::string> argv;
+    };
+    explicit SimProcess(Program program);
     // Stops the simulator if still running.
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
+    // The first line printed: the pty's path, or tcp://127.0.0.1:PORT under --tcp.
     const std::string& pty() const { return pty_; }
     pid_t pid() const { return pid_; }
 
@@ -30,6 +37,8 @@ public:
     int stop();
 
 private:
+    void start(std::vector<std::string> args);
+
     pid_t pid_ = -1;
     int stdout_fd_ = -1;
     int status_ = -1;
