@@ -26,4 +26,17 @@ std::vector<std::uint8_t> read_frame(int fd, int gap_ms) {
     }
 }
 
+std::vector<std::uint8_t> take_waiting_bytes(int fd) {
+    std::vector<std::uint8_t> bytes;
+    std::array<std::uint8_t, 512> chunk{};
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got <= 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+    }
+    return bytes;
+}
+
 } // namespace zklog::sim

@@ -12,4 +12,8 @@ namespace zklog::sim {
 // frame with a silence of 3.5 characters, and a client writes its request in one go.
 std::vector<std::uint8_t> read_frame(int fd, int gap_ms = 5);
 
+// Everything waiting on the non-blocking `fd` now, without waiting for more: a reply libmodbus
+// has just written into the pipe or socket pair the servers hand it in place of the line.
+std::vector<std::uint8_t> take_waiting_bytes(int fd);
+
 } // namespace zklog::sim

@@ -254,16 +254,7 @@ std::vector<std::uint8_t> RtuServer::build_reply(const std::uint8_t* request, in
     }
     modbus_set_socket(ctx_, pty_.master());
 
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, 512> chunk{};
-    for (;;) {
-        const ssize_t got = read(capture_[0], chunk.data(), chunk.size());
-        if (got <= 0) {
-            break;
-        }
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-    }
-    return bytes;
+    return take_waiting_bytes(capture_[0]);
 }
 
 // 10 bits a character (start, 8 data, stop) for both frames, and the 3.5 characters of

@@ -1,5 +1,7 @@
 #include "sim/tcp_server.h"
 
+#include "sim/raw_frame.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -245,16 +247,7 @@ std::vector<std::uint8_t> TcpServer::build_reply(const std::uint8_t* request, in
     } else {
         modbus_reply(ctx_, request, length, memory);
     }
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, 512> chunk{};
-    for (;;) {
-        const ssize_t got = read(capture_[0], chunk.data(), chunk.size());
-        if (got <= 0) {
-            break;
-        }
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-    }
-    return bytes;
+    return take_waiting_bytes(capture_[0]);
 }
 
 // The faults a gateway's reply can carry: registers more or fewer than asked, another unit's
