@@ -64,7 +64,7 @@ private:
 // late reply is still to come, and it would take that reply's words.
 TEST_F(DeviceLinkWaits, SignalsDoNotCutTheWaitsShort) {
     start({"--turnaround-ms", "200", "--late-request", "2", "--late-ms", "400"});
-    const IntervalTimer timer(7ms);
+    const IntervalTimer timer(std::chrono::milliseconds(7));
     expect_words(2000, 10);
     expect_failure(2100, 10);
     for (std::uint32_t first = 3000; first < 3040; first += 10) {
