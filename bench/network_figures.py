@@ -25,6 +25,11 @@ LINE_BAUD = 115200
 PACED_REPS = 3
 FAST_PACED_REPS = 2
 REPS = 5
+# The gateway's own answer for an address with no relay, and where the one relay is: a scan
+# that moves straight on at 0x0B takes about 246 of these delays, against 246 timeouts on a line.
+GATEWAY_DELAY_MS = 20
+SCAN_RELAY_ADDRESS = 200
+SCAN_ADDRESSES = 247
 PEER_REPS = 3
 COMPLETED = "Dados gravados com sucesso"
 
@@ -91,7 +96,20 @@ def measure_network(cli, sim_exe, loop, work, image, records):
             seconds, db = _peer(cli, work, sim.pty)
             check_rows(db, records, "the pymodbus TCP script")
             peer.append(seconds)
-    return {"reads": len(reads), "paced": paced, "unpaced": unpaced, "peer": peer}
+    return {"reads": len(reads), "paced": paced, "unpaced": unpaced, "peer": peer,
+            "scan": measure_gateway_scan(cli, sim_exe, work)}
+
+
+def measure_gateway_scan(cli, sim_exe, work):
+    """scan 1 to 247 through a gateway that answers 0x0B GATEWAY_DELAY_MS after each request to
+    an address with no relay, one relay behind it."""
+    with Simulator(sim_exe, ["--edge-words", "--generate", 5, "--address", SCAN_RELAY_ADDRESS,
+                             "--tcp", 0, "--gateway", "--gateway-delay-ms", GATEWAY_DELAY_MS],
+                   work / "sim-tcp-scan.log") as sim:
+        seconds, out = timed_run([cli, "scan", "--port", sim.pty])
+    if not out.startswith(f"{SCAN_RELAY_ADDRESS} "):
+        raise BenchError(f"the scan through the gateway did not find the relay: {out.strip()}")
+    return seconds
 
 
 def _share(pairs):
@@ -119,6 +137,11 @@ def report_network(report, tcp):
                       mid(paced["fast"]) / mid(pz), "ratio", None,
                       [("--fast median", mid(paced["fast"]), "s"),
                        ("standard median", mid(pz), "s")])
+    if "scan" in tcp:
+        floor = (SCAN_ADDRESSES - 1) * GATEWAY_DELAY_MS / 1000
+        report.add("tcp_scan", f"6 TCP scan 1-247 through a gateway, 0x0B after "
+                   f"{GATEWAY_DELAY_MS} ms: / the gateway's own delays", tcp["scan"] / floor,
+                   "ratio", 1.25, [("scan", tcp["scan"], "s"), ("gateway's delays", floor, "s")])
     report.add_second("tcp_own_share", "fast_unpaced", "6 TCP unpaced: --fast / standard",
                       mid(unpaced["fast"]) / mid(uz), "ratio", None,
                       [("--fast median", mid(unpaced["fast"]), "s"),
