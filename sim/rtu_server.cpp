@@ -2,6 +2,7 @@
 
 #include "sim/frame_faults.h"
 #include "sim/raw_frame.h"
+#include "sim/register_map.h"
 
 #include <algorithm>
 #include <array>
@@ -17,11 +18,7 @@ namespace zklog::sim {
 
 RtuServer::RtuServer(const RelayImage& image, ServerOptions options)
     : options_(std::move(options)), faults_(options_.faults) {
-    mapping_ = modbus_mapping_new(0, 0, RelayImage::kRegisters, 0);
-    if (mapping_ == nullptr) {
-        throw std::runtime_error("cannot allocate the register map");
-    }
-    std::copy(image.words().begin(), image.words().end(), mapping_->tab_registers);
+    mapping_ = register_map_of(image);
     serving_ = mapping_;
     if (pipe2(capture_.data(), O_CLOEXEC | O_NONBLOCK) != 0 ||
         pipe2(feed_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -29,12 +26,7 @@ RtuServer::RtuServer(const RelayImage& image, ServerOptions options)
         throw std::system_error(errno, std::generic_category(), "pipe");
     }
     for (const auto& [address, other_image] : options_.other_relays) {
-        auto* other = modbus_mapping_new(0, 0, RelayImage::kRegisters, 0);
-        if (other == nullptr) {
-            throw std::runtime_error("cannot allocate the register map");
-        }
-        std::copy(other_image.words().begin(), other_image.words().end(), other->tab_registers);
-        other_mappings_[address] = other;
+        other_mappings_[address] = register_map_of(other_image);
     }
     reset_context();
     if (options_.trace) {

@@ -1,6 +1,7 @@
 #include "sim/tcp_server.h"
 
 #include "sim/raw_frame.h"
+#include "sim/register_map.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,23 +30,14 @@ void add_to_length(std::vector<std::uint8_t>& frame, int delta) {
     frame[kLength + 1] = static_cast<std::uint8_t>(length & 0xFF);
 }
 
-_modbus_mapping_t* memory_of(const RelayImage& image) {
-    auto* mapping = modbus_mapping_new(0, 0, RelayImage::kRegisters, 0);
-    if (mapping == nullptr) {
-        throw std::runtime_error("cannot allocate the register map");
-    }
-    std::copy(image.words().begin(), image.words().end(), mapping->tab_registers);
-    return mapping;
-}
-
 } // namespace
 
 TcpServer::TcpServer(const RelayImage& image, ServerOptions options, GatewayOptions gateway,
                      int port)
     : options_(std::move(options)), gateway_(std::move(gateway)), faults_(options_.faults) {
-    mapping_ = memory_of(image);
+    mapping_ = register_map_of(image);
     for (const auto& [address, other_image] : options_.other_relays) {
-        other_mappings_[address] = memory_of(other_image);
+        other_mappings_[address] = register_map_of(other_image);
     }
     // libmodbus writes a reply with send(): a socket pair, not a pipe, takes it.
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, capture_.data()) != 0) {
