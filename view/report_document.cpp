@@ -1,6 +1,7 @@
 #include "view/report_document.h"
 
 #include "view/chart_panel.h"
+#include "view/report_event_pages.h"
 #include "view/report_text.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -33,8 +34,12 @@ QSizeF body_size(const QPdfWriter& pdf) {
     return {page.width(), page.height() - pdf.resolution() * kFooterInches};
 }
 
+QString plain_text_of(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QString text_of(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toHtmlEscaped();
+    return plain_text_of(text).toHtmlEscaped();
 }
 
 QString cell(const QString& text, bool number = false) {
@@ -135,24 +140,23 @@ QString event_text(const ReportLog& log, const ReportFigures& figures, const Rep
                                  : QStringLiteral("Power Up");
     case EventKind::SensorFault:
         return QStringLiteral("Falha do sensor %1 até %2")
-            .arg(text_of(kTemperatureFields[event.field]), when(log, figures, event.until_record));
+            .arg(plain_text_of(kTemperatureFields[event.field]),
+                 when(log, figures, event.until_record));
     case EventKind::ChecksumFailure:
         return QStringLiteral("CRC inválido");
     }
     return {};
 }
 
-QString events(const ReportLog& log, const ReportFigures& figures) {
-    if (figures.events.empty()) {
-        return QStringLiteral("<p>Nenhum evento.</p>");
-    }
-    QString rows = header_row({"Data e hora", "Registro", "Evento"});
+std::vector<EventRow> event_rows(const ReportLog& log, const ReportFigures& figures) {
+    std::vector<EventRow> rows;
+    rows.reserve(figures.events.size());
     for (const auto& event : figures.events) {
-        rows += QStringLiteral("<tr>") + cell(when(log, figures, event.record)) +
-                cell(QString::number(log.data.rowids[event.record]), true) +
-                cell(event_text(log, figures, event)) + QStringLiteral("</tr>");
+        rows.push_back({when(log, figures, event.record),
+                        QString::number(log.data.rowids[event.record]),
+                        event_text(log, figures, event)});
     }
-    return table(rows);
+    return rows;
 }
 
 void draw_footer(QPainter& painter, const QRectF& area, const QString& text) {
@@ -161,6 +165,10 @@ void draw_footer(QPainter& painter, const QRectF& area, const QString& text) {
     painter.setFont(small);
     painter.setPen(QColor(0x55, 0x55, 0x55));
     painter.drawText(area, Qt::AlignRight | Qt::AlignBottom, text);
+}
+
+QString page_footer(const QString& footer, int number, int total_pages) {
+    return QStringLiteral("%1 — página %2 de %3").arg(footer).arg(number).arg(total_pages);
 }
 
 // The rich text, already cut into pages of body_size(), each page with its footer.
@@ -177,9 +185,19 @@ void draw_text_pages(QPainter& painter, QPdfWriter& pdf, QTextDocument& document
         painter.translate(0, -top);
         document.drawContents(&painter, QRectF(QPointF(0, top), body));
         painter.restore();
-        draw_footer(
-            painter, QRectF(QPointF(), paint_rect(pdf).size()),
-            QStringLiteral("%1 — página %2 de %3").arg(footer).arg(number + 1).arg(total_pages));
+        draw_footer(painter, QRectF(QPointF(), paint_rect(pdf).size()),
+                    page_footer(footer, number + 1, total_pages));
+    }
+}
+
+// The events from a page of their own, after `pages_before`.
+void draw_event_pages(QPainter& painter, QPdfWriter& pdf, const EventPages& events,
+                      const QString& footer, int pages_before, int total_pages) {
+    for (int number = 0; number < events.page_count(); ++number) {
+        pdf.newPage();
+        events.draw_page(painter, number);
+        draw_footer(painter, QRectF(QPointF(), paint_rect(pdf).size()),
+                    page_footer(footer, pages_before + number + 1, total_pages));
     }
 }
 
@@ -196,7 +214,7 @@ void draw_charts(QPainter& painter, QPdfWriter& pdf, const ChartData& data, cons
     panel.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     painter.restore();
     draw_footer(painter, QRectF(QPointF(), paint_rect(pdf).size()),
-                QStringLiteral("%1 — página %2 de %2").arg(footer).arg(page_number));
+                page_footer(footer, page_number, page_number));
 }
 
 } // namespace
@@ -209,13 +227,12 @@ QString report_html(const ReportLog& log, const ReportFigures& figures,
                           "<h2>Temperaturas</h2>%3"
                           "<h2>Relés</h2>%4"
                           "<h2>Registros por causa</h2>%5"
-                          "<h2 style=\"page-break-before: always\">Eventos</h2>%6"
                           "<p><small>Leituras nulas e as que o próprio registro marca como de "
                           "sensor em falha ficam fora de todos os números. Um registro vale até "
                           "o registro seguinte; tempos em h:mm.</small></p>"
                           "</body></html>")
         .arg(heading.title.toHtmlEscaped(), summary(figures, heading), readings(log, figures),
-             relays(log, figures), causes(figures), events(log, figures));
+             relays(log, figures), causes(figures));
 }
 
 std::optional<QString> write_report_pdf(const ReportLog& log, const ReportHeading& heading,
@@ -241,15 +258,18 @@ std::optional<QString> write_report_pdf(const ReportLog& log, const ReportHeadin
         document.setHtml(report_html(log, figures, heading));
         document.setPageSize(body_size(pdf));
         const int text_pages = document.pageCount();
+        const EventPages events(event_rows(log, figures), font, &pdf, body_size(pdf));
+        const int total_pages = text_pages + events.page_count() + 1;
         const QString footer = heading.title == heading.file_name
                                    ? heading.title
                                    : heading.title + QStringLiteral(" — ") + heading.file_name;
         QPainter painter;
         if (painter.begin(&pdf)) {
-            draw_text_pages(painter, pdf, document, footer, text_pages + 1);
+            draw_text_pages(painter, pdf, document, footer, total_pages);
+            draw_event_pages(painter, pdf, events, footer, text_pages, total_pages);
             pdf.setPageOrientation(QPageLayout::Landscape);
             pdf.newPage();
-            draw_charts(painter, pdf, log.data, footer, text_pages + 1);
+            draw_charts(painter, pdf, log.data, footer, total_pages);
             written = painter.end();
         }
     }

@@ -16,7 +16,7 @@ struct ReportHeading {
     QDateTime made_at;
 };
 
-// The pages before the charts, as rich text.
+// The first pages, the figures, as rich text; the events and the charts follow.
 QString report_html(const ReportLog& log, const ReportFigures& figures,
                     const ReportHeading& heading);
 

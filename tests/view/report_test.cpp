@@ -60,6 +60,29 @@ QString path_text(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
 }
 
+// What the reader should find in the row of `event`: when, the record, and what happened.
+QStringList event_cells(const ReportLog& log, const ReportFigures& figures,
+                        const ReportEvent& event) {
+    QString what;
+    switch (event.kind) {
+    case EventKind::PowerUp:
+        what = event.gap_seconds ? QStringLiteral("Power Up, %1 desde o registro anterior")
+                                       .arg(duration_text(*event.gap_seconds))
+                                 : QStringLiteral("Power Up");
+        break;
+    case EventKind::SensorFault:
+        what = QStringLiteral("Falha do sensor %1 até %2")
+                   .arg(name_of(kTemperatureFields[event.field]),
+                        stamp_or_record(log, figures, event.until_record));
+        break;
+    case EventKind::ChecksumFailure:
+        what = QString::fromUtf8("CRC inválido");
+        break;
+    }
+    return {stamp_or_record(log, figures, event.record),
+            QString::number(log.data.rowids[event.record]), what};
+}
+
 class ReportTest : public ::testing::Test {
 protected:
     test::TempDir dir_;
@@ -117,11 +140,7 @@ TEST_F(ReportTest, CommandWritesEveryFigureWhereTheReaderFindsIt) {
             << cause;
     }
     for (const auto& event : figures.events) {
-        if (event.kind == EventKind::ChecksumFailure) {
-            EXPECT_TRUE(has_row(text, {stamp_or_record(log, figures, event.record),
-                                       QString::number(log.data.rowids[event.record]),
-                                       QString::fromUtf8("CRC inválido")}));
-        }
+        EXPECT_TRUE(has_row(text, event_cells(log, figures, event)));
     }
     EXPECT_TRUE(text.contains(QStringLiteral("Falha do sensor RTD1 até")));
     // The charts are drawn as vector: their labels are text too.
@@ -131,6 +150,52 @@ TEST_F(ReportTest, CommandWritesEveryFigureWhereTheReaderFindsIt) {
     info.start(QStringLiteral("pdfinfo"), {path_text(out)});
     info.waitForFinished(30'000);
     EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput()).contains("595 x 842 pts (A4)"));
+}
+
+TEST_F(ReportTest, EveryEventIsListedOnceInOrderUnderTheColumnNamesOfEachPage) {
+    test::write_simulated_log(dir_, db_path_, 900, 11,
+                              {.layout = sim::LogLayout::Wrapped,
+                               .bad_stamp_share = 0.05,
+                               .bad_checksum_share = 0.2,
+                               .sensor_fault = true});
+    const auto out = dir_.file("r.pdf");
+    const auto run = test::run_view({"--report", path_text(out), path_text(db_path_)});
+    ASSERT_EQ(run.exit_code, 0) << run.err.toStdString();
+    SQLite::Database db = open_log_read_only(db_path_);
+    const ReportLog log = load_report_log(db);
+    const ReportFigures figures = compute_report_figures(log);
+
+    // pdftotext ends every page with a form feed.
+    QStringList pages = test::pdf_text(out).split(QChar('\f'));
+    pages.removeLast();
+    QStringList rows;
+    int event_pages = 0;
+    for (qsizetype page = 0; page < pages.size(); ++page) {
+        EXPECT_TRUE(
+            pages[page].contains(QStringLiteral("página %1 de %2").arg(page + 1).arg(pages.size())))
+            << "page " << page + 1;
+        QStringList lines = pages[page].split('\n');
+        const auto header = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+            return has_row(line, {"Data e hora", "Registro", "Evento"});
+        });
+        if (header == lines.end()) {
+            continue;
+        }
+        ++event_pages;
+        for (auto line = header + 1; line != lines.end(); ++line) {
+            if (!line->trimmed().isEmpty() && !line->contains(QString::fromUtf8("página"))) {
+                rows << *line;
+            }
+        }
+    }
+    ASSERT_GE(event_pages, 3) << "the log should hold events for several pages";
+    ASSERT_EQ(rows.size(), static_cast<qsizetype>(figures.events.size()));
+    for (std::size_t event = 0; event < figures.events.size(); ++event) {
+        const QStringList cells = event_cells(log, figures, figures.events[event]);
+        EXPECT_TRUE(has_row(rows[static_cast<qsizetype>(event)], cells))
+            << event << ": " << rows[static_cast<qsizetype>(event)].toStdString() << " | "
+            << cells.join(' ').toStdString();
+    }
 }
 
 TEST_F(ReportTest, TwoReportsOfOneFileDifferOnlyInWhenTheyWereMade) {
