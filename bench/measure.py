@@ -32,7 +32,7 @@ from timing import check_rows, fresh_database, timed_run
 from export_figures import measure_xlsx, report_xlsx
 from network_figures import measure_network, report_network
 from viewer_figures import measure_viewer, measure_viewer_wine, report_viewer, report_viewer_wine
-from windows_figures import measure_wine, report_wine
+from windows_figures import measure_wine, report_wine, shipped_exe
 from wire_time import wire_seconds
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -289,8 +289,8 @@ def main():
         xlsx = measure_xlsx(p.cli, viewer["files"][1], work)
         wine = None
         if windows is not None:
-            wine = measure_wine(p.cli, p.sim_exe, windows / "zklog-cli.exe", work, image,
-                                records)
+            wine = measure_wine(p.cli, p.sim_exe, shipped_exe(windows, "zklog-cli.exe", work),
+                                work, image, records, windows / "wine")
             viewer_wine = measure_viewer_wine(windows / "bench" / "zklog-bench-viewer.exe",
                                               viewer, work)
             print("bench: Wine done", flush=True)

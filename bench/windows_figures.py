@@ -1,5 +1,8 @@
 """zklog-cli.exe under Wine against the Linux zklog-cli: a whole memory at 115200 baud.
 
+The .exe measured is the one the zip ships (stripped), not the build's own with its debug
+sections, which Wine maps and relocates at every start and a technician never runs.
+
 usage: windows_figures.py BUILD_DIR WINDOWS_BUILD_DIR   (measures this figure alone and prints it)
 
 Both read the same relay, served by zklog-sim paced as a 115200 line would be; the .exe reaches
@@ -14,6 +17,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 from report import Report
 from sim_process import BenchError, Simulator
@@ -47,10 +51,19 @@ class WinePrefix:
         self._quiet("wineserver", "-k")
 
 
-def measure_wine(cli, sim_exe, exe, work, image, records):
+def shipped_exe(windows_build, name, work):
+    """`name` as the zip of `windows_build` holds it, taken out into `work`."""
+    archive = windows_build / "zklog-windows-x64.zip"
+    if not archive.exists():
+        raise BenchError(f"{archive} is missing (make windows)")
+    with zipfile.ZipFile(archive) as zipped:
+        return pathlib.Path(zipped.extract(name, work / "shipped"))
+
+
+def measure_wine(cli, sim_exe, exe, work, image, records, wine_prefix):
     """Whole-memory downloads, the Linux build and the .exe in turn, on one paced simulator."""
     link = work / "COM1"
-    prefix = WinePrefix(exe.parent / "wine", link)
+    prefix = WinePrefix(wine_prefix, link)
     linux, wine = [], []
     try:
         with Simulator(sim_exe, ["--image", image, "--baud", BAUD, "--link", link],
@@ -91,9 +104,10 @@ def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__.strip().splitlines()[2])
     build = pathlib.Path(sys.argv[1]).resolve()
-    exe = pathlib.Path(sys.argv[2]).resolve() / "zklog-cli.exe"
+    windows = pathlib.Path(sys.argv[2]).resolve()
     work = pathlib.Path(tempfile.mkdtemp(prefix="zklog-bench-wine-"))
     try:
+        exe = shipped_exe(windows, "zklog-cli.exe", work)
         image = work / "whole-memory.img"
         result = subprocess.run([build / "zklog-sim", "--generate", "100000", "--seed", "1",
                                  "--write-image", image, "--no-serve"],
@@ -102,7 +116,8 @@ def main():
         if result.returncode != 0 or "generated" not in words:
             raise BenchError(f"zklog-sim could not make the image: {result.stderr.strip()}")
         records = int(words[words.index("generated") + 1])
-        times = measure_wine(build / "zklog-cli", build / "zklog-sim", exe, work, image, records)
+        times = measure_wine(build / "zklog-cli", build / "zklog-sim", exe, work, image, records,
+                             windows / "wine")
     except (BenchError, subprocess.TimeoutExpired, OSError) as error:
         print(f"bench: {error}\nbench: files kept in {work}", file=sys.stderr)
         return 1

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTextLayout>
 #include <algorithm>
+#include <array>
 
 namespace zklog::view {
 
@@ -220,8 +221,8 @@ void EventPages::draw_page(QPainter& painter, int page) const {
     QPen rule(kRuleColour);
     rule.setWidthF(device_->logicalDpiY() / 150.0);
     painter.setPen(rule);
-    const double edges[] = {0, columns_.when, columns_.when + columns_.record,
-                            columns_.when + columns_.record + columns_.text};
+    const std::array edges{0.0, columns_.when, columns_.when + columns_.record,
+                           columns_.when + columns_.record + columns_.text};
     for (const double y : rules) {
         painter.drawLine(QPointF(edges[0], y), QPointF(edges[3], y));
     }
