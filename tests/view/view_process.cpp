@@ -16,11 +16,10 @@ ViewRun run_view(const QStringList& args) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QString pdf_text(const std::filesystem::path& pdf) {
+QString pdf_text(const std::filesystem::path& pdf, const QStringList& options) {
     QProcess process;
-    process.start(
-        QStringLiteral("pdftotext"),
-        {QStringLiteral("-layout"), QString::fromStdString(pdf.string()), QStringLiteral("-")});
+    process.start(QStringLiteral("pdftotext"),
+                  options + QStringList{QString::fromStdString(pdf.string()), QStringLiteral("-")});
     process.waitForFinished(60'000);
     return QString::fromUtf8(process.readAllStandardOutput());
 }

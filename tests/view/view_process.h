@@ -15,7 +15,9 @@ struct ViewRun {
 // A real process, off screen, with no display at all.
 ViewRun run_view(const QStringList& args);
 
-// The text of a PDF as pdftotext (poppler-utils) reads it, laid out in lines as on the page.
-QString pdf_text(const std::filesystem::path& pdf);
+// The text of a PDF as pdftotext (poppler-utils) reads it, by default laid out in lines as on
+// the page.
+QString pdf_text(const std::filesystem::path& pdf,
+                 const QStringList& options = {QStringLiteral("-layout")});
 
 } // namespace zklog::test
