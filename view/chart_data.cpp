@@ -1,5 +1,6 @@
 #include "view/chart_data.h"
 
+#include "view/mapped_scan.h"
 #include "view/sensor_faults.h"
 #include "view/time_stamp.h"
 
@@ -55,6 +56,7 @@ std::uint8_t relay_mask(std::string_view text) {
 ChartData load_chart_data(SQLite::Database& db) {
     ChartData data;
     std::vector<long long> stamps;
+    const MappedScan whole_table(db);
     SQLite::Statement query(db, select_sql());
     while (query.executeStep()) {
         data.rowids.push_back(query.getColumn(0).getInt64());

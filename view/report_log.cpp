@@ -1,6 +1,7 @@
 #include "view/report_log.h"
 
 #include "store/log_fields.h"
+#include "view/mapped_scan.h"
 #include "view/time_stamp.h"
 
 #include <SQLiteCpp/Transaction.h>
@@ -52,6 +53,7 @@ ChartData only(const ChartData& all, const std::vector<std::size_t>& keep) {
 
 ReportLog load_report_log(SQLite::Database& db, const LogFilter& filter) {
     SQLite::Transaction reading(db);
+    const MappedScan both_passes(db);
     ChartData all = load_chart_data(db);
     std::vector<std::int64_t> rowids;
     std::vector<bool> failed;

@@ -1,10 +1,12 @@
 // Reading LOG for the table and the charts, through real database files.
+#include "store/log_database.h"
 #include "store/log_fields.h"
 #include "tests/support/temp_dir.h"
 #include "tests/view/log_files.h"
 #include "view/chart_data.h"
 #include "view/log_filter.h"
 #include "view/log_source.h"
+#include "view/report_log.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -54,6 +56,43 @@ TEST_F(LogDataTest, NullReadingsAreNaNNotZero) {
     EXPECT_TRUE(std::isnan(data.temperatures[4][0]));
     EXPECT_EQ(data.temperatures[4][1], 7.5);
     EXPECT_TRUE(std::isnan(data.differentials[0][0]));
+}
+
+// The passes over the whole table read the file through a memory map. They must still see the
+// rows a download has so far written only to the write-ahead log, and must leave the connection
+// unmapped for the table's paging, which lasts as long as the window.
+TEST_F(LogDataTest, WholeTablePassesSeeRowsStillInTheWriteAheadLogAndLeaveTheFileUnmapped) {
+    constexpr int kInFile = 300;
+    constexpr int kInLog = 80;
+    const auto row = [](int i) {
+        return stamped_row("1/1/0", "0:" + std::to_string(i / 60) + ":" + std::to_string(i % 60),
+                           i);
+    };
+    std::vector<FieldValues> saved;
+    for (int i = 0; i < kInFile; ++i) {
+        saved.push_back(row(i));
+    }
+    test::write_log_file(path_, saved);
+    store::LogDatabase download(path_); // still open: its rows stay in the write-ahead log
+    for (int i = kInFile; i < kInFile + kInLog; ++i) {
+        auto& pending = download.add_new();
+        for (const auto& [name, value] : row(i)) {
+            pending.set(name, value);
+        }
+        download.update();
+    }
+    auto wal = path_;
+    wal += "-wal";
+    ASSERT_GT(std::filesystem::file_size(wal), 0U);
+
+    SQLite::Database db = open_log_read_only(path_);
+    const ChartData data = load_chart_data(db);
+    ASSERT_EQ(data.size(), static_cast<std::size_t>(kInFile + kInLog));
+    for (int i = 0; i < kInFile + kInLog; ++i) {
+        EXPECT_EQ(data.temperatures[0][static_cast<std::size_t>(i)], i) << "row " << i;
+    }
+    EXPECT_EQ(load_report_log(db).data.rowids, data.rowids);
+    EXPECT_EQ(db.execAndGet("PRAGMA mmap_size").getInt64(), 0);
 }
 
 TEST(RelayMask, ReadsTheRelayFlagList) {
